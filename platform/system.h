@@ -1,0 +1,36 @@
+#pragma once
+// Process and system services.
+#include <cstdint>
+#include <string>
+
+namespace orvane::platform {
+
+enum class MutexResult { Created, AlreadyExists, Failed };
+
+class System {
+public:
+    virtual ~System() = default;
+    // A named single-instance mutex owned by this process until it ends.
+    virtual MutexResult createNamedMutex(const std::string& name) = 0;
+    // True when a mutex of that name is held by a running process.
+    virtual bool namedMutexExists(const std::string& name) = 0;
+
+    // The root of the file system that holds the system ("C:\" on Windows, "/" here); empty
+    // when it cannot be obtained.
+    virtual std::string systemRoot() = 0;
+    // The 32-bit serial of the volume at `root`; false when it cannot be read.
+    virtual bool volumeSerial(const std::string& root, std::uint32_t& serial) = 0;
+
+    virtual bool isProcessRunning(const std::string& name) = 0;
+    virtual bool startProgram(const std::string& path) = 0;
+    virtual std::string programsFolder() = 0;
+    virtual std::string temporaryFolder() = 0;
+    // Opens a web address in the desktop's default browser.
+    virtual bool openUrl(const std::string& url) = 0;
+    // Plays a sound file without waiting; false when it cannot be played.
+    virtual bool playSoundAsync(const std::string& path) = 0;
+};
+
+System& hostSystem();
+
+}  // namespace orvane::platform

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Configures and builds one flavour of the project.
+#   scripts/build.sh [release|asan|tsan|fuzz] [extra cmake args...]
+# Build folders: build/ (release), build-asan/, build-tsan/, build-fuzz/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+flavour="${1:-release}"
+shift || true
+
+export CCACHE_DIR="${CCACHE_DIR:-$PWD/.ccache}"
+export CCACHE_MAXSIZE="${CCACHE_MAXSIZE:-3G}"
+jobs="${ORVANE_JOBS:-$(nproc)}"
+werror="${ORVANE_WERROR:-OFF}"
+[ "${CI:-}" = "true" ] && werror=ON
+
+common=(-G Ninja -DORVANE_WERROR="$werror")
+case "$flavour" in
+  release) dir=build; args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
+  asan)    dir=build-asan; args=(-DCMAKE_BUILD_TYPE=Debug -DORVANE_SANITIZE=address -DORVANE_BUILD_BENCH=OFF) ;;
+  tsan)    dir=build-tsan; args=(-DCMAKE_BUILD_TYPE=Debug -DORVANE_SANITIZE=thread -DORVANE_BUILD_BENCH=OFF) ;;
+  fuzz)    dir=build-fuzz; args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+                                 -DORVANE_BUILD_FUZZ=ON -DORVANE_BUILD_TESTS=OFF -DORVANE_BUILD_BENCH=OFF) ;;
+  *) echo "unknown flavour $flavour" >&2; exit 2 ;;
+esac
+
+cmake -S . -B "$dir" "${common[@]}" "${args[@]}" "$@"
+if [ "$flavour" = fuzz ]; then
+  cmake --build "$dir" -j "$jobs" --target orvane_fuzz_all
+else
+  cmake --build "$dir" -j "$jobs"
+fi

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Installs every Debian package the project needs to build, test and run its demo.
+# Idempotent and non-interactive; safe to run again.
+set -euo pipefail
+
+PACKAGES=(
+  # toolchain
+  build-essential cmake ninja-build ccache pkg-config git
+  clang clang-14 libclang-rt-14-dev lld
+  # tests and benchmarks
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  # UI (Qt 6 Widgets) and fonts
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  fonts-liberation fonts-dejavu-core fonts-comic-neue
+  xvfb xauth xdotool imagemagick x11-utils
+  # audio
+  pulseaudio pulseaudio-utils libpulse-dev libopus-dev sox
+  # web
+  libcurl4-openssl-dev libmicrohttpd-dev libgnutls28-dev libsqlite3-dev openssl ca-certificates
+  # speech and serial
+  libespeak-ng-dev espeak-ng-data libudev-dev
+  # tools used by the lab and the measurements
+  procps psmisc iproute2 netcat-openbsd python3
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "install-deps: all ${#PACKAGES[@]} packages present"
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+echo "install-deps: installing ${missing[*]}"
+$SUDO apt-get update -q
+$SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"

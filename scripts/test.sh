@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Sets up and runs every test: the release build's unit, integration and end-to-end tests, the
+# same unit and integration tests under AddressSanitizer+UBSan and under ThreadSanitizer, and
+# each fuzz target for a bounded time.
+#   ORVANE_FUZZ_SECONDS (default 60) per target; ORVANE_SKIP_SANITIZERS=1 / ORVANE_SKIP_FUZZ=1
+#   leave those stages out (for quick local runs).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+jobs="${ORVANE_JOBS:-$(nproc)}"
+export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d /tmp/orvane-xdg.XXXXXX)}"
+chmod 700 "$XDG_RUNTIME_DIR"
+export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
+
+stage() { printf '\n==== %s (%s)\n' "$1" "$(date +%T)"; }
+failed=()
+
+stage "dependencies"
+bash scripts/install-deps.sh
+
+stage "release build"
+bash scripts/build.sh release
+
+stage "release tests (unit, integration, e2e)"
+(cd build && ctest --output-on-failure -j "$jobs" --timeout 600) || failed+=("release tests")
+
+if [ "${ORVANE_SKIP_SANITIZERS:-0}" != 1 ]; then
+  stage "AddressSanitizer + UBSan build and tests"
+  bash scripts/build.sh asan
+  (cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+     ctest --output-on-failure -j "$jobs" -L 'unit|integration' --timeout 600) || failed+=("asan tests")
+
+  stage "ThreadSanitizer build and tests"
+  bash scripts/build.sh tsan
+  (cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$root/tests/tsan.supp" \
+     ctest --output-on-failure -j "$jobs" -L 'unit|integration' -LE ui --timeout 600) || failed+=("tsan tests")
+fi
+
+if [ "${ORVANE_SKIP_FUZZ:-0}" != 1 ] && [ -f fuzz/CMakeLists.txt ]; then
+  stage "fuzzing (${ORVANE_FUZZ_SECONDS:-60} s per target)"
+  bash scripts/build.sh fuzz
+  bash scripts/run-fuzzers.sh build-fuzz "${ORVANE_FUZZ_SECONDS:-60}" || failed+=("fuzzing")
+fi
+
+if [ ${#failed[@]} -ne 0 ]; then
+  printf '\nFAILED: %s\n' "${failed[*]}"
+  exit 1
+fi
+printf '\nAll test stages passed.\n'
