@@ -105,6 +105,9 @@ struct AudioShared {
     Relaxed<std::int32_t> leftNeedle{0};
     Relaxed<std::int32_t> rightNeedle{0};
     Relaxed<std::int16_t> smoothedPeak{0};
+    // Bar meter levels, written by playback only (they keep their values while talking).
+    Relaxed<std::int32_t> leftBarLevel{0};
+    Relaxed<std::int32_t> rightBarLevel{0};
 };
 
 struct StatusLamps {
