@@ -7,8 +7,12 @@ cd "$(dirname "$0")/.."
 flavour="${1:-release}"
 shift || true
 
-export CCACHE_DIR="${CCACHE_DIR:-$PWD/.ccache}"
-export CCACHE_MAXSIZE="${CCACHE_MAXSIZE:-3G}"
+# One compiler cache for every checkout on this machine; paths are hashed relative to the
+# checkout, so a fresh clone in another folder still hits the cache.
+export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/orvane-ccache}"
+export CCACHE_BASEDIR="$PWD"
+export CCACHE_NOHASHDIR=1
+export CCACHE_MAXSIZE="${CCACHE_MAXSIZE:-5G}"
 jobs="${ORVANE_JOBS:-$(nproc)}"
 werror="${ORVANE_WERROR:-OFF}"
 [ "${CI:-}" = "true" ] && werror=ON
