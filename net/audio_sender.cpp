@@ -1,0 +1,68 @@
+#include "net/audio_sender.h"
+
+#include "net/datagrams.h"
+
+namespace orvane::net {
+
+namespace {
+
+constexpr int kMeteredFrames = 100;
+constexpr std::int32_t kNeedleRest = 218;
+
+std::int16_t sampleAt(const std::uint8_t* frame, int index) {
+    return static_cast<std::int16_t>(frame[2 * index] | (frame[2 * index + 1] << 8));
+}
+
+void moveNeedles(ClientState& state, const std::uint8_t* frame) {
+    const std::int32_t peakLeft = blockPeak(frame, 0);
+    const std::int32_t peakRight = blockPeak(frame, 1);
+    const std::int16_t smoothed =
+        static_cast<std::int16_t>(state.audio.smoothedPeak / 2 + peakLeft / 2);
+    state.audio.smoothedPeak = smoothed;
+    state.audio.leftNeedle = kNeedleRest + smoothed * 102 / 32768;
+    state.audio.rightNeedle = kNeedleRest + (peakRight / 2 + smoothed / 2) * 102 / 32768;
+}
+
+void stepChaser(ClientState& state) {
+    std::int32_t count = state.link.levelDecimator + 1;
+    if (count < 3) {
+        state.link.levelDecimator = count;
+        return;
+    }
+    for (auto& led : state.lamps.chaserLeds) led = kLampDarkRed;
+    std::int32_t index = state.lamps.txChaserIndex;
+    if (index < 0 || index > 15) index = 15;
+    state.lamps.chaserLeds[index] = kLampGreen;
+    state.lamps.txChaserIndex = index == 0 ? 15 : index - 1;
+    state.link.levelDecimator = 0;
+}
+
+}  // namespace
+
+std::int32_t blockPeak(const std::uint8_t* frame, int channel) {
+    std::int32_t peak = 0;
+    for (int i = 0; i < kMeteredFrames; ++i) {
+        std::int32_t s = sampleAt(frame, 2 * i + channel);
+        if (s == -32768) continue;
+        if (s < 0) s = -s;
+        if (s > peak) peak = s;
+    }
+    return peak;
+}
+
+void sendAudioFrame(ClientState& state, platform::UdpNetwork& udp, const std::uint8_t* frame) {
+    std::uint8_t sequence = state.link.audioSequence;
+    if (sequence == 0) sequence = 1;
+    const std::uint8_t next = sequence == 255 ? 1 : static_cast<std::uint8_t>(sequence + 1);
+    state.link.audioSequence = next;
+
+    std::uint8_t datagram[kAudioDatagramBytes];
+    std::size_t n = buildAudio(datagram, sequence, state.identity.accountNumber, frame);
+    udp.sendTo(state.link.voiceSocket, datagram, n, state.link.serverAddress,
+               static_cast<std::uint16_t>(state.channel.channelPort.load()));
+
+    moveNeedles(state, frame);
+    stepChaser(state);
+}
+
+}  // namespace orvane::net

@@ -1,0 +1,105 @@
+#include "net/control.h"
+
+#include <cstring>
+
+#include "net/server_receive.h"
+#include "net/server_sockets.h"
+
+#ifndef ORVANE_INSTALLER_URL
+#define ORVANE_INSTALLER_URL "https://localhost:44300/installer.php"
+#endif
+
+namespace orvane::net {
+
+namespace {
+
+constexpr int kAfterRequestMs = 200;
+constexpr int kAfterReplyMs = 500;
+constexpr int kAfterSupervisorMs = 200;
+
+void sendRequests(ClientState& state, platform::UdpNetwork& udp, ControlContext& context) {
+    if (context.phase == kKindAudio) {
+        std::uint8_t query[kSupervisorQueryBytes];
+        std::size_t n = buildSupervisorQuery(query, state.channel.echoByte);
+        udp.sendTo(state.link.controlSocket, query, n, state.link.serverAddress,
+                   static_cast<std::uint16_t>(state.channel.channelPort + kControlPortOffset));
+        context.phase = kKindRoster;
+    } else {
+        sendControlRequest(state, udp, state.channel.channelPort);
+        std::int32_t k = state.link.rosterPollIndex;
+        if (k < 0 || k >= kChannelCount) k = 0;
+        state.link.rosterPollIndex = k + 1 >= kChannelCount ? 0 : k + 1;
+        sendControlRequest(state, udp, kFirstChannelPort + k);
+        context.phase = kKindAudio;
+    }
+    state.lamps.lampSvc = kLampBlue;
+}
+
+}  // namespace
+
+const char* configuredInstallerUrl() { return ORVANE_INSTALLER_URL; }
+
+void handleRosterReply(ClientState& state, const std::uint8_t* data, std::size_t length) {
+    const RosterReply reply = parseRosterReply(data, length);
+    const int n = reply.channel;
+    if (n < 0 || n >= kChannelCount) return;
+    const std::int32_t count = reply.count;
+    state.channel.rosterCount[n] = count;
+    if (state.channel.channelPort - kFirstChannelPort == n) state.channel.rosterCount[kChannelCount] = count;
+    const int entries = count < 0 ? 0 : count > kRosterSize ? kRosterSize : count;
+    for (int i = 0; i < entries; ++i) state.channel.channelRoster[n][i] = rosterEntry(data, length, i);
+}
+
+void handleSupervisorReply(ControlUi& ui, const char* installerUrl,
+                           const std::uint8_t* data, std::size_t length) {
+    const SupervisorReply reply = parseSupervisorReply(data, length);
+    if (reply.code == kSupervisorUpdateRequired) {
+        ui.showWarningBox(kUpdateRequiredText, kSupervisorCaption);
+        ui.openUrl(installerUrl != nullptr ? installerUrl : configuredInstallerUrl());
+        ui.destroyMainWindow();
+    } else if (reply.code == kSupervisorClosing) {
+        ui.showSupervisorNotice(kSupervisorClosingText);
+        ui.destroyMainWindow();
+    }
+}
+
+void controlStep(ClientState& state, platform::UdpNetwork& udp, platform::Clock& clock,
+                 ControlUi& ui, ControlContext& context) {
+    sendRequests(state, udp, context);
+    clock.sleepMs(kAfterRequestMs);
+
+    std::uint8_t* rx = context.controlRxBuffer;
+    const ServerReceive r = receiveFromServer(udp, clock, state.link.controlSocket,
+                                              state.link.serverAddress, rx, kDatagramCapacity, kPollMs);
+    if (r.outcome != ReceiveOutcome::Datagram || r.length == 0) {
+        std::memset(rx, 0, kDatagramCapacity);
+        state.lamps.lampSvc = kLampRed;
+        clock.sleepMs(kAfterReplyMs);
+        return;
+    }
+
+    state.lamps.lampSvc = kLampGreen;
+    switch (rx[0]) {
+    case kKindRoster:
+        handleRosterReply(state, rx, r.length);
+        clock.sleepMs(kAfterReplyMs);
+        break;
+    case kKindAudio:
+        handleSupervisorReply(ui, context.installerUrl, rx, r.length);
+        state.lamps.lampSvc = kLampYellow;
+        clock.sleepMs(kAfterSupervisorMs);
+        clock.sleepMs(kAfterReplyMs);
+        break;
+    default:
+        clock.sleepMs(kAfterReplyMs);
+        break;
+    }
+}
+
+void controlThread(ClientState& state, platform::UdpNetwork& udp, platform::Clock& clock,
+                   ControlUi& ui, const std::atomic<bool>& running) {
+    ControlContext context;
+    while (running.load(std::memory_order_relaxed)) controlStep(state, udp, clock, ui, context);
+}
+
+}  // namespace orvane::net
