@@ -3,6 +3,7 @@
 // Window::draw() and holds the surface locked until it is destroyed; the UI thread then
 // presents what was drawn.
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string_view>
 
@@ -80,5 +81,9 @@ public:
     // What the surface holds in r (outside the surface reads as opaque black).
     virtual Image readRegion(Rect r) = 0;
 };
+
+// A canvas drawing straight into `target` (which must outlive it), for off-screen work and
+// pixel tests. Text needs the host UI to exist (createHostUi) in this process.
+std::unique_ptr<Canvas> createImageCanvas(Image& target);
 
 }  // namespace orvane::platform

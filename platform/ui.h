@@ -65,6 +65,9 @@ struct WindowSpec {
     int cornerEllipse = 0;     // >0: rounded region with that corner ellipse (borderless only)
     bool resizable = true;     // captioned windows: the overlapped style
     Window* owner = nullptr;   // stays above its owner
+    // When set, the window is a child control of `parent`: x and y are then client coordinates
+    // of the parent, it has no frame and it is destroyed with its parent.
+    Window* parent = nullptr;
     Colour background = 0;
     std::vector<Menu> menus;   // a menu bar when not empty
     bool visible = true;
@@ -132,7 +135,11 @@ public:
     // Runs `work` on the UI thread later.
     virtual void post(std::function<void()> work) = 0;
 
-    // The message loop: returns the quit code.
+    // Runs the UI thread's messages until `w` is destroyed (a local message loop, as a modal
+    // window has); returns at once when `w` is null. Called from another thread, it waits there.
+    virtual void runUntilDestroyed(Window* w) = 0;
+
+    // The message loop: returns the quit code. Returns at once when quit() came first.
     virtual int run() = 0;
     virtual void quit(int code) = 0;
     virtual bool onUiThread() const = 0;
@@ -140,5 +147,9 @@ public:
     virtual int screenWidth() const = 0;
     virtual int screenHeight() const = 0;
 };
+
+// The operating system's UI (one per process; creates the toolkit's application object).
+// Null when no display can be opened.
+std::unique_ptr<Ui> createHostUi(int& argc, char** argv);
 
 }  // namespace orvane::platform

@@ -1,0 +1,46 @@
+#pragma once
+// The canvas on a QImage: QPainter for shapes and text, direct pixel access for the blits (so a
+// copy is exact and the black key of the transparent blit is exact).
+#include <QImage>
+#include <QPainter>
+#include <functional>
+#include <mutex>
+
+#include "platform/canvas.h"
+
+namespace orvane::platform::qt {
+
+class QtCanvas final : public Canvas {
+public:
+    // `lock` (may be empty) is held for the canvas's life; `done` runs after it is released.
+    QtCanvas(QImage& surface, std::unique_lock<std::mutex> lock, std::function<void()> done);
+    ~QtCanvas() override;
+
+    void fillRect(Rect r, Colour c) override;
+    void frameRect(Rect r, Colour c) override;
+    void roundRect(Rect r, int cornerW, int cornerH, Colour pen, int penWidth, Colour fill) override;
+    void line(Point a, Point b, Colour c, int width) override;
+    void ellipse(Rect r, Colour pen, int penWidth, Colour fill) override;
+    void text(int x, int y, std::string_view utf8, const Font& f, Colour fg,
+              std::optional<Colour> bg) override;
+    void textCentred(Rect r, std::string_view utf8, const Font& f, Colour fg,
+                     std::optional<Colour> bg, bool vcentre) override;
+    void blit(const Image& img, int x, int y) override;
+    void blitStretched(const Image& img, Rect r) override;
+    void blitTransparent(const Image& img, int x, int y) override;
+    Image readRegion(Rect r) override;
+
+private:
+    void copyPixels(const Image& img, int x, int y, bool skipBlack);
+
+    QImage& surface_;
+    std::unique_lock<std::mutex> lock_;
+    std::function<void()> done_;
+    QPainter painter_;
+};
+
+// The Qt font for a seam font (pixel height, weight on the 100..900 scale).
+QFont toQFont(const Font& f);
+QColor toQColor(Colour c);
+
+}  // namespace orvane::platform::qt

@@ -1,0 +1,300 @@
+// QtUi: windows, timers, dialogs and the UI thread's loop on Qt 6 Widgets.
+#include "platform/linux/qt_ui.h"
+
+#include <QColorDialog>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QFont>
+#include <QMessageBox>
+#include <QScreen>
+#include <QThread>
+#include <QTimer>
+#include <cstdlib>
+
+#include "platform/linux/qt_canvas.h"
+
+namespace orvane::platform::qt {
+
+namespace {
+
+// The design's font faces, mapped to metric-compatible ones where Debian has them.
+void installFontSubstitutions() {
+    QFont::insertSubstitution("Arial", "Liberation Sans");
+    QFont::insertSubstitution("Times New Roman", "Liberation Serif");
+    QFont::insertSubstitution("Courier New", "Liberation Mono");
+    QFont::insertSubstitution("Impact", "Liberation Sans Narrow");
+    QFont::insertSubstitution("Comic Sans MS", "Comic Neue");
+}
+
+QMessageBox::Icon toQtIcon(MessageIcon icon) {
+    switch (icon) {
+        case MessageIcon::Error: return QMessageBox::Critical;
+        case MessageIcon::Warning: return QMessageBox::Warning;
+        case MessageIcon::Question: return QMessageBox::Question;
+        case MessageIcon::Information: return QMessageBox::Information;
+        case MessageIcon::None: break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+// One piece of work handed to the UI thread by invoke(). A caller that gives up (the loop has
+// ended) only does so while the work has not started, so the work never outlives its caller.
+struct Call {
+    std::mutex lock;
+    std::condition_variable cv;
+    bool started = false;
+    bool done = false;
+    bool abandoned = false;
+};
+
+}  // namespace
+
+QtUi::QtUi(int& argc, char** argv) {
+    app_ = std::make_unique<QApplication>(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    installFontSubstitutions();
+}
+
+QtUi::~QtUi() {
+    for (auto& [id, timer] : timers_) delete timer;
+    timers_.clear();
+    for (QtWindow* w : windows_) {
+        if (w->alive()) w->teardown();
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    for (QtWindow* w : windows_) delete w;
+    windows_.clear();
+    app_.reset();
+}
+
+bool QtUi::onUiThread() const { return QThread::currentThread() == app_->thread(); }
+
+QtWindow* QtUi::live(Window* w) const {
+    auto* q = static_cast<QtWindow*>(w);
+    if (q == nullptr || windows_.count(q) == 0 || !q->alive()) return nullptr;
+    return q;
+}
+
+Window* QtUi::createWindow(const WindowSpec& spec, WindowHandler* handler) {
+    Window* made = nullptr;
+    invoke([&] {
+        auto* w = new QtWindow(*this, spec, handler);
+        windows_.insert(w);
+        if (handler) handler->onCreate(*w);
+        made = w;
+    });
+    return made;
+}
+
+void QtUi::destroyWindow(Window* target) {
+    invoke([&] {
+        QtWindow* w = live(target);
+        if (w == nullptr || w->destroying_) return;
+        w->destroying_ = true;
+        if (w->handler()) w->handler()->onDestroy(*w);
+        // Children and owned windows go with their window.
+        std::vector<QtWindow*> dependants;
+        for (QtWindow* other : windows_) {
+            if (other != w && other->alive() &&
+                (other->parentWindow() == target || other->ownerWindow() == target)) {
+                dependants.push_back(other);
+            }
+        }
+        for (QtWindow* d : dependants) destroyWindow(d);
+        w->teardown();
+        notifyDestroyed();
+    });
+}
+
+void QtUi::postDestroy(Window* w) {
+    post([this, w] { destroyWindow(w); });
+}
+
+void QtUi::setDialogAnswerer(std::function<int(const std::string&, const std::string&)> answer) {
+    std::lock_guard<std::mutex> lock(answerLock_);
+    answerer_ = std::move(answer);
+}
+
+int QtUi::messageBox(Window* owner, std::string_view textUtf8, std::string_view captionUtf8,
+                     MessageIcon icon) {
+    {
+        std::lock_guard<std::mutex> lock(answerLock_);
+        if (answerer_) return answerer_(std::string(textUtf8), std::string(captionUtf8));
+    }
+    int result = 0;
+    invoke([&] {
+        QtWindow* o = live(owner);
+        QMessageBox box(toQtIcon(icon), QString::fromUtf8(captionUtf8.data(), captionUtf8.size()),
+                        QString::fromUtf8(textUtf8.data(), textUtf8.size()), QMessageBox::Ok,
+                        o ? o->topWidget() : nullptr);
+        box.exec();
+        result = 1;
+    });
+    return result;
+}
+
+void QtUi::aboutBox(Window* owner, std::string_view textUtf8) {
+    {
+        std::lock_guard<std::mutex> lock(answerLock_);
+        if (answerer_) {
+            answerer_(std::string(textUtf8), "about");
+            return;
+        }
+    }
+    invoke([&] {
+        QtWindow* o = live(owner);
+        QMessageBox::about(o ? o->topWidget() : nullptr, QStringLiteral("Orvane"),
+                           QString::fromUtf8(textUtf8.data(), textUtf8.size()));
+    });
+}
+
+std::string QtUi::chooseOpenFile(std::string_view filterNameUtf8, std::string_view patterns) {
+    std::string chosen;
+    invoke([&] {
+        QString pat = QString::fromUtf8(patterns.data(), patterns.size());
+        pat.replace(';', ' ');
+        QString filter = QString::fromUtf8(filterNameUtf8.data(), filterNameUtf8.size()) + " (" + pat + ")";
+        chosen = QFileDialog::getOpenFileName(nullptr, QString(), QString(), filter).toStdString();
+    });
+    return chosen;
+}
+
+bool QtUi::chooseColour(Window* owner, Colour& colour) {
+    bool ok = false;
+    invoke([&] {
+        QtWindow* o = live(owner);
+        QColor c = QColorDialog::getColor(toQColor(colour), o ? o->topWidget() : nullptr);
+        if (c.isValid()) {
+            colour = rgb(c.red(), c.green(), c.blue());
+            ok = true;
+        }
+    });
+    return ok;
+}
+
+int QtUi::startTimer(int periodMs, std::function<void()> tick) {
+    if (periodMs < 0 || !tick) return 0;
+    int id = 0;
+    invoke([&] {
+        auto* timer = new QTimer(app_.get());
+        timer->setInterval(periodMs);
+        QObject::connect(timer, &QTimer::timeout, timer, [tick = std::move(tick)] { tick(); });
+        timer->start();
+        id = nextTimerId_++;
+        timers_[id] = timer;
+    });
+    return id;
+}
+
+void QtUi::killTimer(int id) {
+    invoke([&] {
+        auto it = timers_.find(id);
+        if (it == timers_.end()) return;
+        it->second->stop();
+        it->second->deleteLater();  // may be inside its own tick
+        timers_.erase(it);
+    });
+}
+
+void QtUi::invoke(const std::function<void()>& work) {
+    if (onUiThread()) {
+        work();
+        return;
+    }
+    if (loopEnded_.load()) return;
+    auto call = std::make_shared<Call>();
+    post([call, &work] {
+        {
+            std::lock_guard<std::mutex> lock(call->lock);
+            if (call->abandoned) return;
+            call->started = true;
+        }
+        work();
+        std::lock_guard<std::mutex> lock(call->lock);
+        call->done = true;
+        call->cv.notify_all();
+    });
+    std::unique_lock<std::mutex> lock(call->lock);
+    for (;;) {
+        if (call->done) return;
+        if (!call->started && loopEnded_.load()) {
+            call->abandoned = true;
+            return;
+        }
+        call->cv.wait_for(lock, std::chrono::milliseconds(100));
+    }
+}
+
+void QtUi::post(std::function<void()> work) {
+    QMetaObject::invokeMethod(app_.get(), std::move(work), Qt::QueuedConnection);
+}
+
+void QtUi::notifyDestroyed() {
+    std::lock_guard<std::mutex> lock(waitLock_);
+    waitCv_.notify_all();
+}
+
+void QtUi::runUntilDestroyed(Window* target) {
+    if (target == nullptr) return;
+    if (onUiThread()) {
+        QtWindow* w = live(target);
+        if (w == nullptr) return;
+        QEventLoop loop;
+        w->addLocalLoop(&loop);
+        loop.exec();
+        if (w->alive()) w->removeLocalLoop(&loop);
+        return;
+    }
+    auto* w = static_cast<QtWindow*>(target);
+    std::unique_lock<std::mutex> lock(waitLock_);
+    waitCv_.wait_for(lock, std::chrono::hours(24 * 365), [&] { return w->destroyed_.load() || loopEnded_.load(); });
+}
+
+int QtUi::run() {
+    if (quitRequested_.load()) return quitCode_.load();
+    loopRunning_.store(true);
+    int rc = app_->exec();
+    loopRunning_.store(false);
+    {
+        std::lock_guard<std::mutex> lock(waitLock_);
+        loopEnded_.store(true);
+        waitCv_.notify_all();
+    }
+    return quitRequested_.load() ? quitCode_.load() : rc;
+}
+
+void QtUi::quit(int code) {
+    if (quitRequested_.exchange(true)) return;
+    quitCode_.store(code);
+    // Before the loop runs, run() returns at once; a quit must not end start-up's own dialogs.
+    if (!loopRunning_.load()) return;
+    if (onUiThread()) {
+        QCoreApplication::exit(code);
+    } else {
+        post([code] { QCoreApplication::exit(code); });
+    }
+}
+
+int QtUi::screenWidth() const {
+    QScreen* s = QGuiApplication::primaryScreen();
+    return s ? s->geometry().width() : 1024;
+}
+
+int QtUi::screenHeight() const {
+    QScreen* s = QGuiApplication::primaryScreen();
+    return s ? s->geometry().height() : 768;
+}
+
+}  // namespace orvane::platform::qt
+
+namespace orvane::platform {
+
+std::unique_ptr<Ui> createHostUi(int& argc, char** argv) {
+    // With no display at all, run on the off-screen platform rather than abort.
+    if (!std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    }
+    return std::make_unique<qt::QtUi>(argc, argv);
+}
+
+}  // namespace orvane::platform

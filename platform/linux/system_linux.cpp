@@ -1,0 +1,187 @@
+// Process and system services on Linux.
+#include <dirent.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/system.h"
+
+extern char** environ;
+
+namespace orvane::platform {
+
+namespace {
+
+std::string runtimeFolder() {
+    const char* dir = std::getenv("XDG_RUNTIME_DIR");
+    if (dir && *dir) return dir;
+    return "/tmp";
+}
+
+std::string lockPath(const std::string& name) {
+    std::string safe;
+    for (char c : name) safe.push_back((c == '/' || c == '\0') ? '_' : c);
+    return runtimeFolder() + "/orvane-mutex-" + safe + ".lock";
+}
+
+// Starts a program detached from this one: the child double-forks away so that nothing is
+// left to reap.
+bool spawnDetached(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) return false;
+    // Reap it in the background so no zombie stays.
+    std::thread([pid] {
+        int status = 0;
+        waitpid(pid, &status, 0);
+    }).detach();
+    return true;
+}
+
+bool fileExists(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+std::string findOnPath(const char* program) {
+    const char* path = std::getenv("PATH");
+    if (!path) return {};
+    std::string all(path);
+    std::size_t start = 0;
+    while (start <= all.size()) {
+        std::size_t end = all.find(':', start);
+        if (end == std::string::npos) end = all.size();
+        std::string candidate = all.substr(start, end - start) + "/" + program;
+        if (::access(candidate.c_str(), X_OK) == 0) return candidate;
+        start = end + 1;
+    }
+    return {};
+}
+
+class LinuxSystem final : public System {
+public:
+    MutexResult createNamedMutex(const std::string& name) override {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (held_.count(name)) return MutexResult::AlreadyExists;
+        int fd = ::open(lockPath(name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (fd < 0) return MutexResult::Failed;
+        // The lock lives as long as the descriptor, so it is released when the process dies.
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            int err = errno;
+            ::close(fd);
+            return err == EWOULDBLOCK ? MutexResult::AlreadyExists : MutexResult::Failed;
+        }
+        held_[name] = fd;
+        return MutexResult::Created;
+    }
+
+    bool namedMutexExists(const std::string& name) override {
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            if (held_.count(name)) return true;
+        }
+        int fd = ::open(lockPath(name).c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return false;
+        bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+        ::close(fd);
+        return held;
+    }
+
+    std::string systemRoot() override { return "/"; }
+
+    bool volumeSerial(const std::string& root, std::uint32_t& serial) override {
+        // Lab only: two clients on one machine need two machine identifiers.
+        if (const char* lab = std::getenv("ORVANE_LAB_VOLUME_SERIAL"); lab && *lab) {
+            char* end = nullptr;
+            unsigned long long v = std::strtoull(lab, &end, 10);
+            if (end && *end == '\0') {
+                serial = static_cast<std::uint32_t>(v);
+                return true;
+            }
+        }
+        struct statvfs st {};
+        if (::statvfs(root.c_str(), &st) != 0) return false;
+        serial = static_cast<std::uint32_t>(st.f_fsid & 0xFFFFFFFFu);
+        return true;
+    }
+
+    bool isProcessRunning(const std::string& name) override {
+        DIR* proc = ::opendir("/proc");
+        if (!proc) return false;
+        bool found = false;
+        while (dirent* e = ::readdir(proc)) {
+            if (e->d_name[0] < '0' || e->d_name[0] > '9') continue;
+            std::ifstream comm(std::string("/proc/") + e->d_name + "/comm");
+            std::string line;
+            if (!std::getline(comm, line)) continue;
+            // The kernel keeps 15 characters of the name.
+            if (line == name || (line.size() == 15 && name.compare(0, 15, line) == 0)) {
+                found = true;
+                break;
+            }
+        }
+        ::closedir(proc);
+        return found;
+    }
+
+    bool startProgram(const std::string& path) override {
+        if (!fileExists(path)) return false;
+        return spawnDetached({path});
+    }
+
+    std::string programsFolder() override {
+        return "/opt";
+    }
+
+    std::string temporaryFolder() override {
+        const char* t = std::getenv("TMPDIR");
+        return (t && *t) ? t : "/tmp";
+    }
+
+    bool openUrl(const std::string& url) override {
+        std::string opener = findOnPath("xdg-open");
+        if (opener.empty()) return false;
+        return spawnDetached({opener, url});
+    }
+
+    bool playSoundAsync(const std::string& path) override {
+        if (!fileExists(path)) return false;
+        std::string player = findOnPath("paplay");
+        if (player.empty()) return false;
+        return spawnDetached({player, path});
+    }
+
+private:
+    std::mutex lock_;
+    std::map<std::string, int> held_;
+};
+
+}  // namespace
+
+System& hostSystem() {
+    static LinuxSystem system;
+    return system;
+}
+
+}  // namespace orvane::platform
