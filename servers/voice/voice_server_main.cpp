@@ -1,4 +1,5 @@
 // orvane-voice-server: the reference voice server (see --help).
+#include <cstdint>
 #include <cstdio>
 
 #include "servers/voice/server_loop.h"
@@ -23,9 +24,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::setvbuf(stderr, nullptr, _IOLBF, 0);
-    char address[32];
-    std::fprintf(stderr, "orvane-voice-server: listening on %s ports 30000-30010 and 31000-31010\n",
-                 formatEndpoint(Endpoint{options.address, 0}, address, sizeof address));
+    std::uint32_t a = options.address;
+    std::fprintf(stderr, "orvane-voice-server: listening on %u.%u.%u.%u ports 30000-30010 and 31000-31010\n",
+                 a >> 24, (a >> 16) & 255u, (a >> 8) & 255u, a & 255u);
     loop.run();
     return 0;
 }
