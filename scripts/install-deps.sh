@@ -19,6 +19,8 @@ PACKAGES=(
   libcurl4-openssl-dev libmicrohttpd-dev libgnutls28-dev libsqlite3-dev openssl ca-certificates
   # speech and serial
   libespeak-ng-dev espeak-ng-data libudev-dev
+  # the demo talkers' French voice, made at build time
+  espeak-ng
   # tools used by the lab and the measurements
   procps psmisc iproute2 netcat-openbsd python3
 )
