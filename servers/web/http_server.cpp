@@ -1,0 +1,130 @@
+#include "servers/web/http_server.h"
+
+#include <microhttpd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace orvane::webserver {
+
+struct WebServer::Impl {
+    Store* store = nullptr;
+    ServerOptions options;
+    MHD_Daemon* daemon = nullptr;
+};
+
+namespace {
+
+// One request in progress: its raw target (kept before the library decodes it) and its body.
+struct RequestContext {
+    std::string target;
+    Bytes body;
+    bool started = false;
+    bool tooLarge = false;
+};
+
+void* onUri(void*, const char* uri, MHD_Connection*) {
+    auto* ctx = new RequestContext;
+    ctx->target = uri != nullptr ? uri : "";
+    return ctx;
+}
+
+void onCompleted(void*, MHD_Connection*, void** reqCls, MHD_RequestTerminationCode) {
+    delete static_cast<RequestContext*>(*reqCls);
+    *reqCls = nullptr;
+}
+
+MHD_Result send(MHD_Connection* connection, const HttpReply& reply) {
+    MHD_Response* response = MHD_create_response_from_buffer(reply.body.size(),
+                                                              const_cast<std::uint8_t*>(reply.body.data()),
+                                                              MHD_RESPMEM_MUST_COPY);
+    if (response == nullptr) return MHD_NO;
+    MHD_add_response_header(response, "Content-Type", reply.contentType.c_str());
+    const MHD_Result r = MHD_queue_response(connection, static_cast<unsigned>(reply.status), response);
+    MHD_destroy_response(response);
+    return r;
+}
+
+MHD_Result onRequest(void* cls, MHD_Connection* connection, const char*, const char* method, const char*,
+                     const char* uploadData, size_t* uploadSize, void** reqCls) {
+    auto* impl = static_cast<WebServer::Impl*>(cls);
+    auto* ctx = static_cast<RequestContext*>(*reqCls);
+    if (ctx == nullptr) return MHD_NO;
+    if (!ctx->started) {
+        ctx->started = true;
+        // Refuse an announced body that is too long before reading any of it.
+        const char* length = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
+        if (length != nullptr && std::strtoull(length, nullptr, 10) > kMaxBodySize) {
+            return send(connection, {413, "text/plain; charset=utf-8", Bytes{'T', 'o', 'o', ' ', 'l', 'a', 'r', 'g', 'e', '\n'}});
+        }
+        if (length != nullptr) ctx->body.reserve(std::strtoull(length, nullptr, 10));
+        return MHD_YES;
+    }
+    if (*uploadSize != 0) {
+        if (ctx->body.size() + *uploadSize > kMaxBodySize) {
+            ctx->tooLarge = true;
+        } else {
+            ctx->body.insert(ctx->body.end(), uploadData, uploadData + *uploadSize);
+        }
+        *uploadSize = 0;
+        return MHD_YES;
+    }
+    if (ctx->tooLarge) return send(connection, {413, "text/plain; charset=utf-8", Bytes{'T', 'o', 'o', ' ', 'l', 'a', 'r', 'g', 'e', '\n'}});
+    const HttpRequest request{method, ctx->target, ctx->body};
+    return send(connection, handleRequest(*impl->store, impl->options.routes, request));
+}
+
+}  // namespace
+
+WebServer::WebServer(Store& store) : store_(store) {}
+
+WebServer::~WebServer() { stop(); }
+
+bool WebServer::start(const ServerOptions& options, std::string& error) {
+    if (MHD_is_feature_supported(MHD_FEATURE_TLS) != MHD_YES) {
+        error = "libmicrohttpd was built without TLS";
+        return false;
+    }
+    impl_ = std::make_unique<Impl>();
+    impl_->store = &store_;
+    impl_->options = options;
+    const unsigned threads = options.threads > 0 ? static_cast<unsigned>(options.threads) : 1u;
+    for (const unsigned flags : {MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_TLS | MHD_USE_DUAL_STACK,
+                                 MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_TLS}) {
+        impl_->daemon = MHD_start_daemon(flags, options.port, nullptr, nullptr, &onRequest, impl_.get(),
+                                         MHD_OPTION_HTTPS_MEM_KEY, impl_->options.keyPem.c_str(),
+                                         MHD_OPTION_HTTPS_MEM_CERT, impl_->options.certPem.c_str(),
+                                         MHD_OPTION_URI_LOG_CALLBACK, &onUri, nullptr,
+                                         MHD_OPTION_NOTIFY_COMPLETED, &onCompleted, nullptr,
+                                         MHD_OPTION_THREAD_POOL_SIZE, threads,
+                                         MHD_OPTION_CONNECTION_TIMEOUT, 60u,
+                                         MHD_OPTION_END);
+        if (impl_->daemon != nullptr) break;
+    }
+    if (impl_->daemon == nullptr) {
+        error = "cannot start the HTTPS daemon on port " + std::to_string(options.port) +
+                " (port in use, or a bad certificate or key)";
+        impl_.reset();
+        return false;
+    }
+    const MHD_DaemonInfo* info = MHD_get_daemon_info(impl_->daemon, MHD_DAEMON_INFO_BIND_PORT);
+    port_ = info != nullptr ? info->port : options.port;
+    return true;
+}
+
+void WebServer::stop() {
+    if (impl_ && impl_->daemon != nullptr) MHD_stop_daemon(impl_->daemon);
+    impl_.reset();
+}
+
+bool readTextFile(const std::string& path, std::string& text) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream s;
+    s << in.rdbuf();
+    text = s.str();
+    return true;
+}
+
+}  // namespace orvane::webserver

@@ -1,0 +1,209 @@
+// orvane-web-server: the reference web server of the Orvane network, and its operator commands
+// (which work on the same database file, also while the server runs).
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "core/text.h"
+#include "servers/web/http_server.h"
+#include "servers/web/store.h"
+
+namespace {
+
+using namespace orvane::webserver;
+
+constexpr char kHelp[] = R"(Usage: orvane-web-server [serve] --cert FILE --key FILE [options]
+       orvane-web-server COMMAND --db FILE [options]
+
+The reference HTTPS server of the Orvane network: accounts found by machine identifier, each
+user's card, colour and picture, the shared picture of each channel and the USB status icons.
+
+Serving:
+  --port N            TCP port (default 44300; 0 picks a free one, printed at start)
+  --cert FILE         server certificate chain, PEM
+  --key FILE          its private key, PEM
+  --db FILE           SQLite database, created when missing (default orvane-web.db)
+  --pictures-dir DIR  also keep every shared picture received in DIR
+  --threads N         worker threads (default 2)
+  Prints "listening on port N" when ready; stops on SIGINT or SIGTERM.
+
+Operator commands (all take --db FILE):
+  create-account --machine ID          account of a machine identifier (made when new);
+                                       prints its number
+  set-status --machine ID --status S [--message TEXT]
+                                       status sent in the account reply: 0 normal,
+                                       200 or 240 stop the client, 220 stop and open the
+                                       installer page; TEXT (at most 58 bytes once in
+                                       Windows-1252) is shown with the stop
+  set-card --account N [--prenom T] [--ville T] [--phrase T] [--email T] [--folder T]
+                                       the user's card (only the texts given change)
+  set-picture --account N --file PNG   the user's picture
+  set-background --account N --colorref HEX
+                                       background colour, a COLORREF 0xBBGGRR in hex
+  set-shared --channel C --file FILE   the shared picture of channel C (0..10)
+  list                                 every account: number, machine, status
+)";
+
+volatile std::sig_atomic_t stopSignal = 0;
+void onSignal(int) { stopSignal = 1; }
+
+struct Args {
+    std::string command = "serve";
+    std::map<std::string, std::string> values;
+    bool ok = true;
+
+    bool has(const std::string& k) const { return values.count(k) != 0; }
+    std::string get(const std::string& k, const std::string& def = "") const {
+        auto it = values.find(k);
+        return it == values.end() ? def : it->second;
+    }
+};
+
+Args parse(int argc, char** argv) {
+    Args a;
+    int i = 1;
+    if (i < argc && std::strncmp(argv[i], "--", 2) != 0) a.command = argv[i++];
+    for (; i < argc; ++i) {
+        std::string key = argv[i];
+        if (key == "--help" || key == "-h") {
+            a.command = "help";
+            continue;
+        }
+        if (key.rfind("--", 0) != 0 || i + 1 >= argc) {
+            std::fprintf(stderr, "orvane-web-server: unexpected argument %s\n", key.c_str());
+            a.ok = false;
+            return a;
+        }
+        a.values[key.substr(2)] = argv[++i];
+    }
+    return a;
+}
+
+int fail(const std::string& why) {
+    std::fprintf(stderr, "orvane-web-server: %s\n", why.c_str());
+    return 1;
+}
+
+bool readBytes(const std::string& path, Bytes& out) {
+    std::string text;
+    if (!readTextFile(path, text)) return false;
+    out.assign(text.begin(), text.end());
+    return true;
+}
+
+bool parseInt(const std::string& s, long min, long max, int& out) {
+    char* end = nullptr;
+    const long v = std::strtol(s.c_str(), &end, 10);
+    if (s.empty() || *end != '\0' || v < min || v > max) return false;
+    out = static_cast<int>(v);
+    return true;
+}
+
+int serve(Store& store, const Args& a) {
+    ServerOptions o;
+    int port = 44300, threads = 2;
+    if (!parseInt(a.get("port", "44300"), 0, 65535, port)) return fail("bad --port");
+    if (!parseInt(a.get("threads", "2"), 1, 64, threads)) return fail("bad --threads");
+    o.port = static_cast<std::uint16_t>(port);
+    o.threads = threads;
+    if (!readTextFile(a.get("cert"), o.certPem)) return fail("cannot read --cert " + a.get("cert"));
+    if (!readTextFile(a.get("key"), o.keyPem)) return fail("cannot read --key " + a.get("key"));
+    o.routes.picturesDir = a.get("pictures-dir");
+    if (!o.routes.picturesDir.empty()) std::filesystem::create_directories(o.routes.picturesDir);
+
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+    std::signal(SIGPIPE, SIG_IGN);
+    WebServer server(store);
+    std::string error;
+    if (!server.start(o, error)) return fail(error);
+    std::printf("orvane-web-server: listening on port %u\n", server.port());
+    std::fflush(stdout);
+    while (!stopSignal) pause();
+    server.stop();
+    return 0;
+}
+
+bool checkText(const std::string& t) { return t.find_first_of("<>") == std::string::npos; }
+
+int setCard(Store& store, const Args& a, int number) {
+    Card c;
+    const std::pair<const char*, std::optional<std::string>*> fields[] = {
+        {"prenom", &c.firstName}, {"ville", &c.town}, {"phrase", &c.phrase}, {"email", &c.email}, {"folder", &c.folder}};
+    for (const auto& [key, field] : fields) {
+        if (!a.has(key)) continue;
+        // The client reads elements by plain text search: a bracket would cut the value.
+        if (!checkText(a.get(key))) return fail(std::string("--") + key + " may not contain < or >");
+        *field = a.get(key);
+    }
+    return store.setCard(number, c) ? 0 : fail("cannot store the card");
+}
+
+int operatorCommand(Store& store, const Args& a) {
+    const std::string& cmd = a.command;
+    int number = 0, value = 0;
+    if (cmd == "list") {
+        for (const Account& acc : store.accounts()) {
+            std::printf("%d %s %d\n", acc.number, acc.machineId.c_str(), acc.status);
+        }
+        return 0;
+    }
+    if (cmd == "create-account" || cmd == "set-status") {
+        if (a.get("machine").empty()) return fail("--machine is required");
+        const auto acc = store.findOrCreateAccount(a.get("machine"), "");
+        if (!acc) return fail("no account number left");
+        if (cmd == "create-account") {
+            std::printf("%d\n", acc->number);
+            return 0;
+        }
+        if (!parseInt(a.get("status"), 0, 255, value)) return fail("bad --status (0..255)");
+        const std::string message = orvane::utf8ToCp1252(a.get("message"));
+        if (message.size() > 58) return fail("--message is longer than 58 bytes");
+        return store.setStatus(a.get("machine"), value, message) ? 0 : fail("cannot store the status");
+    }
+    if (cmd == "set-shared") {
+        Bytes data;
+        if (!parseInt(a.get("channel"), 0, 10, value)) return fail("bad --channel (0..10)");
+        if (!readBytes(a.get("file"), data)) return fail("cannot read --file");
+        const std::string name = std::filesystem::path(a.get("file")).filename().string();
+        return store.setSharedPicture(value, {orvane::utf8ToCp1252(name), data}) ? 0 : fail("cannot store");
+    }
+    if (!parseInt(a.get("account"), 1, 65535, number)) return fail("bad --account (1..65535)");
+    if (!store.accountByNumber(number)) return fail("no account " + std::to_string(number));
+    if (cmd == "set-card") return setCard(store, a, number);
+    if (cmd == "set-picture") {
+        Bytes png;
+        if (!readBytes(a.get("file"), png)) return fail("cannot read --file");
+        return store.setPicture(number, png) ? 0 : fail("cannot store");
+    }
+    if (cmd == "set-background") {
+        char* end = nullptr;
+        const std::string hex = a.get("colorref");
+        const unsigned long c = std::strtoul(hex.c_str(), &end, 16);
+        if (hex.empty() || *end != '\0' || c > 0xFFFFFF) return fail("bad --colorref (hex 0..FFFFFF)");
+        return store.setBackground(number, static_cast<std::uint32_t>(c), {}) ? 0 : fail("cannot store");
+    }
+    return fail("unknown command " + cmd + " (see --help)");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const Args a = parse(argc, argv);
+    if (!a.ok) return 2;
+    if (a.command == "help") {
+        std::fputs(kHelp, stdout);
+        return 0;
+    }
+    Store store;
+    std::string error;
+    if (!store.open(a.get("db", "orvane-web.db"), error)) return fail("database: " + error);
+    return a.command == "serve" ? serve(store, a) : operatorCommand(store, a);
+}
