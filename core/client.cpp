@@ -1,0 +1,280 @@
+#include "core/client.h"
+
+#include <cinttypes>
+#include <cstdio>
+
+#include "display/draw.h"
+#include "display/layout.h"
+#include "display/led_container.h"
+#include "display/meters.h"
+#include "display/panels.h"
+#include "display/supervisor_notice.h"
+#include "net/control_ui.h"
+#include "net/countdown.h"
+
+namespace orvane {
+
+namespace {
+
+constexpr char kAnotherInstanceText[] =
+    "Another instance of application Orvane\nis already running.\n"
+    "Une autre instance de l\xE2\x80\x99" "application Orvane\nest d\xC3\xA9j\xC3\xA0 en cours d\xE2\x80\x99"
+    "ex\xC3\xA9" "cution.\n";
+constexpr char kAnotherInstanceCaption[] = "Orvane System";
+constexpr char kChimeFailedText[] = "\xC3\x89" "chec de la lecture du son";
+constexpr char kChimeFailedCaption[] = "Erreur";
+constexpr char kNoParamsText[] =
+    "Aucun param\xC3\xA8tre n'a \xC3\xA9t\xC3\xA9 trouv\xC3\xA9 sur votre compte\n"
+    "les param\xC3\xA8tres par d\xC3\xA9" "faut seront utilis\xC3\xA9s.";
+constexpr char kNoParamsCaption[] = "Acquisition des param\xC3\xA8tres";
+
+constexpr platform::Colour kGreyBrush = platform::rgb(128, 128, 128);
+constexpr platform::Colour kWhite = platform::rgb(255, 255, 255);
+
+}  // namespace
+
+void computeMachineId(ClientState& state, platform::System& system) {
+    char* id = state.identity.machineId;
+    const std::size_t size = sizeof state.identity.machineId;
+    std::string root = system.systemRoot();
+    std::uint32_t serial = 0;
+    if (root.empty()) {
+        std::snprintf(id, size, "%016llu", 8888888888888888ULL);
+    } else if (!system.volumeSerial(root, serial)) {
+        std::snprintf(id, size, "%016llu", 9999999999999999ULL);
+    } else {
+        std::snprintf(id, size, "%016lu", static_cast<unsigned long>(serial));
+    }
+}
+
+Client::Client(ClientState& state, platform::Ui& ui, platform::System& system, StartupServices& services,
+               ClientConfig config)
+    : state_(state), ui_(ui), system_(system), services_(services), config_(std::move(config)),
+      controlUi_(state, ui, system), heartbeat_(state) {
+    mainHandler_ = std::make_unique<MainWindow>(state_, ui_, system_, services_, skin_, config_.documentationUrl);
+}
+
+Client::~Client() { heartbeat_.stop(); }
+
+int Client::run() {
+    if (auto early = startup()) return *early;
+    return shutdown(ui_.run());
+}
+
+std::unique_ptr<platform::Canvas> Client::drawMain() {
+    platform::Window* w = state_.ui.mainWindow.load();
+    return w ? w->draw() : nullptr;
+}
+
+int Client::addTimer(int periodMs, std::function<void()> tick) { return ui_.startTimer(periodMs, std::move(tick)); }
+
+void Client::killTimer(int& id) {
+    if (id != 0) ui_.killTimer(id);
+    id = 0;
+}
+
+bool Client::createMainWindow() {
+    platform::WindowSpec spec;
+    spec.title = "ORVANE";
+    spec.x = 400;
+    spec.y = 300;
+    spec.width = display::kMainWidth;
+    spec.height = display::kMainHeight;
+    spec.borderless = true;
+    spec.cornerEllipse = display::kMainCornerEllipse;
+    spec.background = state_.ui.backgroundColour.load();
+    spec.visible = false;
+    mainWindow_ = ui_.createWindow(spec, mainHandler_.get());
+    if (mainWindow_ == nullptr) return false;
+    state_.ui.mainWindow.store(mainWindow_);
+    // Centred on the screen (integer halves), then shown, which paints it.
+    mainWindow_->move(ui_.screenWidth() / 2 - display::kMainWidth / 2,
+                      ui_.screenHeight() / 2 - display::kMainHeight / 2);
+    mainWindow_->show();
+    return true;
+}
+
+void Client::startAnimation() {
+    mainHandler_->zones.picture = display::kPictureRect;
+    if (auto c = drawMain()) c->frameRect(display::kPictureRect, kWhite);
+    if (!display::loadAnimation(ui_, state_.ui.mainWindow.load(), config_.folder + display::kAnimationFile,
+                                animation_)) {
+        return;
+    }
+    if (int period = animation_.periodMs(); period > 0) {
+        animationTimer_ = addTimer(period, [this] {
+            if (auto c = drawMain()) animation_.showNext(*c);
+        });
+    }
+}
+
+void Client::createMeterWindows() {
+    platform::Window* main = state_.ui.mainWindow.load();
+    if (main == nullptr) return;
+    auto meterSpec = [&](platform::Rect r, const char* title) {
+        platform::WindowSpec spec;
+        spec.title = title;
+        spec.parent = main;
+        spec.x = r.left;
+        spec.y = r.top;
+        spec.width = r.width();
+        spec.height = r.height();
+        spec.background = kGreyBrush;
+        return spec;
+    };
+    leftMeter_ = ui_.createWindow(meterSpec(display::kLeftMeterRect, "VuMeterLeftClass"), &meterHandler_);
+    skin_.meterFaceLeft = platform::loadBmpFile(config_.folder + display::kMeterFaceFile);
+    leftMeterTimer_ = addTimer(50, [this] {
+        if (state_.ui.mainWindow.load() == nullptr || leftMeter_ == nullptr) return;
+        {
+            auto c = leftMeter_->draw();
+            display::drawNeedleMeter(*c, skin_.meterFaceLeft ? &*skin_.meterFaceLeft : nullptr,
+                                     state_.audio.leftNeedle.load());
+        }
+        if (auto c = drawMain()) display::drawBarMeters(*c, state_);
+    });
+    rightMeter_ = ui_.createWindow(meterSpec(display::kRightMeterRect, "VuMeterRightClass"), &meterHandler_);
+    skin_.meterFaceRight = platform::loadBmpFile(config_.folder + display::kMeterFaceFile);
+    rightMeterTimer_ = addTimer(50, [this] {
+        if (state_.ui.mainWindow.load() == nullptr || rightMeter_ == nullptr) return;
+        auto c = rightMeter_->draw();
+        display::drawNeedleMeter(*c, skin_.meterFaceRight ? &*skin_.meterFaceRight : nullptr,
+                                 state_.audio.rightNeedle.load());
+    });
+}
+
+void Client::startPanelTimers() {
+    channelPanelTimer_ = addTimer(500, [this] {
+        if (auto c = drawMain()) display::drawChannelPanel(*c, state_, skin_);
+    });
+    ledRingTimer_ = addTimer(50, [this] {
+        if (auto c = drawMain()) display::drawLedRing(*c, state_, skin_.leds);
+    });
+    knobsTimer_ = addTimer(1000, [this] {
+        if (state_.ui.mainWindow.load() == nullptr || !skin_.knobArrow) return;
+        const float mic = services_.readMicVolume();
+        const float speaker = services_.readSpeakerVolume();
+        if (auto c = drawMain()) {
+            display::drawKnobPanel(*c, skin_, mic, speaker, state_.ui.backgroundColour.load(),
+                                   mainHandler_->knobRects);
+        }
+    });
+    talkerCardTimer_ = addTimer(1000, [this] { services_.talkerCardTick(); });
+    tickerTimer_ = addTimer(500, [this] {
+        if (auto c = drawMain()) display::drawTickerBox(*c, state_);
+    });
+    statusLampsTimer_ = addTimer(200, [this] {
+        platform::Window* w = state_.ui.mainWindow.load();
+        if (w == nullptr) return;
+        const bool foreground = w->isForeground();
+        auto c = w->draw();
+        display::drawStatusLamps(*c, state_, skin_.leds, foreground);
+    });
+}
+
+void Client::fetchAccount() {
+    services_.fetchAccount();
+    services_.fetchOwnCard();
+    if (services_.fetchOwnParams() != 0) return;
+    platform::Window* w = state_.ui.mainWindow.load();
+    if (w) w->setEnabled(false);
+    ui_.messageBox(w, kNoParamsText, kNoParamsCaption, platform::MessageIcon::None);
+    if (w) w->setEnabled(true);
+}
+
+void Client::countdownTick() {
+    if (net::countdownTick(state_)) {
+        killTimer(countdownTimer_);
+        platform::Window* w = state_.ui.mainWindow.load();
+        if (w) w->setEnabled(false);
+        display::showSupervisorNotice(ui_, state_, net::kInactivityEndedText);
+        if (w) {
+            w->setEnabled(true);
+            ui_.destroyWindow(w);
+        }
+    }
+    char text[net::kCountdownTextBytes];
+    net::formatCountdown(state_.ui.inactivitySeconds.load(), text);
+    if (auto c = drawMain()) display::drawCountdown(*c, text, state_.ui.backgroundColour.load());
+}
+
+void Client::startCountdown() {
+    mainHandler_->zones.countdown = display::kCountdownRect;
+    state_.ui.inactivitySeconds.store(kInactivityStartSeconds);
+    countdownTimer_ = addTimer(1000, [this] { countdownTick(); });
+}
+
+std::optional<int> Client::startup() {
+    switch (system_.createNamedMutex(kInstanceMutexName)) {
+        case platform::MutexResult::Failed:
+            return 1;
+        case platform::MutexResult::AlreadyExists:
+            ui_.messageBox(nullptr, kAnotherInstanceText, kAnotherInstanceCaption, platform::MessageIcon::Error);
+            return 1;
+        case platform::MutexResult::Created:
+            break;
+    }
+    if (!system_.playSoundAsync(config_.chimePath)) {
+        ui_.messageBox(nullptr, kChimeFailedText, kChimeFailedCaption, platform::MessageIcon::Error);
+    }
+    state_.ui.backgroundColour.store(0);
+    computeMachineId(state_, system_);
+
+    if (!createMainWindow()) return 0;
+    MainZones& zones = mainHandler_->zones;
+    zones.drag = {50, 0, 500, 100};
+    {
+        const int right = mainWindow_->clientWidth(), bottom = mainWindow_->clientHeight();
+        zones.designer = {right - 160, bottom - 120, right - 15, bottom - 80};
+    }
+    // Fonts are chosen by family at each drawing; the platform maps the faces at start.
+    state_.audio.micVolumeAtStart = services_.readMicVolume();
+    resetCaptureDeviceTable(state_);
+    services_.createCodecPair();
+    if (auto c = drawMain()) display::drawTitle(*c, state_.ui.backgroundColour.load());
+    copyText(state_.ui.tickerText, sizeof state_.ui.tickerText, kWelcomeText);
+    zones.close = display::kCloseRect;
+    state_.ui.closeButtonShown.store(1);
+    startAnimation();
+    display::prepareLampsAndLeds(state_, skin_.leds, config_.folder + display::kLedContainerFile);
+    zones.network = display::kNetworkZone;
+
+    zones.documentation = display::kDocIconRect;
+    zones.speech = display::kSpeechIconRect;
+    display::loadButtonImages(ui_, state_.ui.mainWindow.load(), skin_, config_.folder);
+    zones.message = display::kMessageZone;
+    createMeterWindows();
+    display::loadChannelImages(ui_, state_.ui.mainWindow.load(), skin_, config_.folder);
+    zones.channel = display::kChannelPanelRect;
+    state_.ui.channelImagesReady.store(true);
+
+    services_.openServerSockets();
+    state_.lamps.lampTcp.store(kLampYellow);
+    heartbeat_.start();
+    services_.startNetworkThreads();
+    services_.requestUsbStatusPicture(1);
+    services_.startAudioEngine();
+    startPanelTimers();
+    fetchAccount();
+    startCountdown();
+    state_.ui.talkerRedrawPending.store(false);
+    services_.openSpeechSocketAndGreet();
+    services_.startSerialDeviceThread();
+    return std::nullopt;
+}
+
+int Client::shutdown(int quitCode) {
+    services_.sendSpeechStopRequest();
+    services_.destroyCodecPair();
+    services_.deleteUsbStatusPicture();
+    for (int* id : {&ledRingTimer_, &statusLampsTimer_, &knobsTimer_, &channelPanelTimer_, &talkerCardTimer_,
+                    &tickerTimer_, &animationTimer_, &countdownTimer_, &leftMeterTimer_, &rightMeterTimer_}) {
+        killTimer(*id);
+    }
+    state_.audio.audioRunFlag.store(0);
+    services_.stopSerialDeviceThread();
+    services_.setMicVolume(state_.audio.micVolumeAtStart);
+    return quitCode;
+}
+
+}  // namespace orvane
