@@ -54,8 +54,14 @@ pa_context* Connection::readyContext() {
     return pa_context_get_state(context_) == PA_CONTEXT_READY ? context_ : nullptr;
 }
 
+static void onOperationState(pa_operation*, void* self) {
+    static_cast<Connection*>(self)->signal();
+}
+
 bool Connection::finish(pa_operation* op) {
     if (op == nullptr) return false;
+    // Operations started without a callback would otherwise never wake us.
+    pa_operation_set_state_callback(op, onOperationState, this);
     while (pa_operation_get_state(op) == PA_OPERATION_RUNNING && contextAlive())
         pa_threaded_mainloop_wait(loop_);
     bool done = pa_operation_get_state(op) == PA_OPERATION_DONE;
