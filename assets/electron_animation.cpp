@@ -97,13 +97,14 @@ void drawElectron(QPainter& painter, const Orbit& orbit, double angle) {
 }
 
 void drawNucleus(QPainter& painter, double pulse) {
-    QRadialGradient halo(QPointF(kCentre, kCentre), 24.0 + 3.0 * pulse);
-    halo.setColorAt(0.0, QColor(255, 196, 80, 150 + static_cast<int>(60 * pulse)));
-    halo.setColorAt(0.5, QColor(255, 150, 40, 60));
-    halo.setColorAt(1.0, QColor(255, 120, 20, 0));
+    const double haloRadius = 17.0 + 3.0 * pulse;
+    QRadialGradient halo(QPointF(kCentre, kCentre), haloRadius);
+    halo.setColorAt(0.0, QColor(255, 226, 150, 170 + static_cast<int>(60 * pulse)));
+    halo.setColorAt(0.6, QColor(255, 170, 60, 70));
+    halo.setColorAt(1.0, QColor(255, 140, 40, 0));
     painter.setPen(Qt::NoPen);
     painter.setBrush(halo);
-    painter.drawEllipse(QPointF(kCentre, kCentre), 26.0, 26.0);
+    painter.drawEllipse(QPointF(kCentre, kCentre), haloRadius, haloRadius);
 
     // Protons (red) and neutrons (steel), back ones first.
     struct Ball {
