@@ -27,9 +27,4 @@ WebState::WebState(ClientState& clientState, platform::Https& httpsService)
 
 WebState::~WebState() = default;
 
-WebState& processWebState(ClientState& state) {
-    static WebState web(state, platform::systemHttps());
-    return web;
-}
-
 }  // namespace orvane::web
