@@ -99,6 +99,13 @@ int generate(const fs::path& dir) {
     return ok ? 0 : 1;
 }
 
+// The build runs the generator without a desktop session; the toolkit's note about the missing
+// session folder is noise there. Everything else still gets through.
+void quietMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtDebugMsg || message.startsWith("QStandardPaths:")) return;
+    std::fprintf(stderr, "skin: %s\n", message.toLocal8Bit().constData());
+}
+
 }  // namespace
 }  // namespace orvane::assets
 
@@ -109,6 +116,7 @@ int main(int argc, char** argv) {
     }
     // Drawing text needs the font database, not a screen.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(orvane::assets::quietMessages);
     int qtArgc = 1;
     QGuiApplication app(qtArgc, argv);
     return orvane::assets::generate(argv[1]);
