@@ -260,6 +260,9 @@ std::optional<int> Client::startup() {
     state_.ui.talkerRedrawPending.store(false);
     services_.openSpeechSocketAndGreet();
     services_.startSerialDeviceThread();
+    // The first paint came before the zones were set; the loop repaints the frame once, and
+    // the panels' timers put themselves back.
+    if (platform::Window* w = state_.ui.mainWindow.load()) w->invalidate();
     return std::nullopt;
 }
 

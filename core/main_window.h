@@ -16,7 +16,7 @@ inline constexpr int kCommandDestroy = 105;
 // Texts of the main window (the hover help is single-byte, as every ticker text).
 inline constexpr char kInactiveKeyText[] = "D\xC3\xA9sol\xC3\xA9.\nCette touche est inactive !";
 inline constexpr char kInactiveKeyCaption[] = "Info Clavier";
-inline constexpr char kDesignerLine[] = "Conception : l'atelier Orvane";
+inline constexpr char kDesignerLine[] = "Atelier Orvane";
 inline constexpr char kAboutText[] =
     "Orvane, R\xC3\xA9seau social d'\xC3\xA9" "change\n\n"
     "Con\xC3\xA7u et r\xC3\xA9" "alis\xC3\xA9 par l'atelier Orvane,\n"

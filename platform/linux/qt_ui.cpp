@@ -251,7 +251,9 @@ void QtUi::runUntilDestroyed(Window* target) {
 }
 
 int QtUi::run() {
-    if (quitRequested_.load()) return quitCode_.load();
+    // A quit asked for before the loop ends it at once (and is used up, so a later run works).
+    if (quitRequested_.exchange(false)) return quitCode_.load();
+    loopEnded_.store(false);
     loopRunning_.store(true);
     int rc = app_->exec();
     loopRunning_.store(false);
@@ -260,7 +262,7 @@ int QtUi::run() {
         loopEnded_.store(true);
         waitCv_.notify_all();
     }
-    return quitRequested_.load() ? quitCode_.load() : rc;
+    return quitRequested_.exchange(false) ? quitCode_.load() : rc;
 }
 
 void QtUi::quit(int code) {

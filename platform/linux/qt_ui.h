@@ -51,6 +51,7 @@ public:
     bool alive() const { return alive_; }
     QWidget* topWidget() const { return top_; }
     SurfaceWidget* surfaceWidget() const { return surface_; }
+    QWidget* clientWidget() const;  // the widget that shows the surface and takes input
     Window* parentWindow() const { return parent_; }
     Window* ownerWindow() const { return owner_; }
     void paintIfPending();

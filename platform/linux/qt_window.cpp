@@ -197,6 +197,8 @@ QtWindow::QtWindow(QtUi& ui, const WindowSpec& spec, WindowHandler* handler)
 
 QtWindow::~QtWindow() = default;
 
+QWidget* QtWindow::clientWidget() const { return surface_; }
+
 std::unique_ptr<Canvas> QtWindow::draw() {
     std::unique_lock<std::mutex> lock(surfaceLock_);
     return std::make_unique<QtCanvas>(surfaceImage_, std::move(lock), [this] { requestPresent(); });
