@@ -2,6 +2,7 @@
 #include <QPainter>
 #include <QPolygonF>
 #include <QTransform>
+#include <algorithm>
 #include <array>
 
 #include "assets/paint_helpers.h"
@@ -148,6 +149,7 @@ QImage drawChannelPanel() {
 }
 
 QImage drawChannelNumber(int number) {
+    number = std::clamp(number, 0, 99);
     QImage image = blackImage(kNumberWidth, kNumberHeight);
     QPainter painter(&image);
     drawDigits(painter, QPointF(0, 0), number >= 10 ? number / 10 % 10 : kBlank, number % 10);

@@ -126,6 +126,23 @@ TEST(SkinFiles, ChannelNumbersAreDistinctDigitsOnBlack) {
     EXPECT_EQ(patterns.size(), 10u);
 }
 
+// The channel name (yellow, no background) is written over the top strip of the panel and the
+// member count over its bottom band: both must stay dark for the text to read.
+TEST(SkinFiles, ChannelPanelKeepsItsTextAreasDark) {
+    const Bmp24 panel = loadBmp("0.bmp");
+    ASSERT_FALSE(panel.pixels.empty());
+    struct Area {
+        int left, top, right, bottom;
+    } areas[] = {{10, 5, 170, 23}, {140, 88, 175, 104}};
+    for (const Area& a : areas) {
+        long sum = 0, count = 0;
+        for (int y = a.top; y < a.bottom; ++y) {
+            for (int x = a.left; x < a.right; ++x, ++count) sum += red(panel.at(x, y)) + green(panel.at(x, y)) + blue(panel.at(x, y));
+        }
+        EXPECT_LT(sum / (3 * count), 40) << "area at " << a.left << "," << a.top;
+    }
+}
+
 TEST(SkinFiles, LedContainerHoldsTheSixLampsAsBitmaps) {
     const auto file = testing::readFile("mini_leds.bmf");
     ASSERT_TRUE(file.has_value());
