@@ -24,9 +24,12 @@ bool DemoTalkers::add(std::uint32_t server, const DemoTalkerSpec& spec) {
 std::int64_t DemoTalkers::step(std::int64_t nowUs) {
     if (nextKeepaliveUs_ < 0) {
         nextKeepaliveUs_ = nowUs;
-        // Spread the talkers over the period so that they take turns, first one after 2 s.
+        // Turns never overlap: each talker has a slot of its speech plus 2 s, and the period
+        // stretches to hold every slot. The first speaks after 2 s.
+        std::int64_t slot = static_cast<std::int64_t>(voiceBlocks_) * kBlockUs + 2'000'000;
+        if (everyUs_ < slot * count_) everyUs_ = slot * count_;
         for (int i = 0; i < count_; ++i)
-            talkers_[static_cast<std::size_t>(i)].nextTalkUs = nowUs + 2'000'000 + everyUs_ * i / (count_ > 0 ? count_ : 1);
+            talkers_[static_cast<std::size_t>(i)].nextTalkUs = nowUs + 2'000'000 + slot * i;
     }
     std::int64_t next = nowUs + kKeepaliveMs * 1000;
     if (nowUs >= nextKeepaliveUs_) {
