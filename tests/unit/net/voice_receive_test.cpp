@@ -83,10 +83,8 @@ TEST_F(Receiver, AudioVoiceIsStoredAndPublished) {
     EXPECT_EQ(state.channel.serverLoad, 2);
     EXPECT_EQ(state.channel.echoByte, -5);
     EXPECT_EQ(state.channel.talkerAccount, 0xBEEF);
-}
 
-TEST_F(Receiver, SignedFieldsAreSignExtended) {
-    deliver(voice('B', 1, 1, 0, -1, -128, 0x0102));
+    deliver(voice('B', 8, 1, 0, -1, -128, 0x0102));  // signed bytes are sign-extended
     EXPECT_EQ(state.channel.serverLoad, -1);
     EXPECT_EQ(state.channel.echoByte, -128);
     EXPECT_EQ(state.channel.talkerAccount, 0x0102);
