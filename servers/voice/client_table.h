@@ -29,6 +29,7 @@ struct Client {
     std::uint8_t lastTalkerSequence = 0;
     std::uint8_t outSequence = 1;  // next sequence byte of the voice sent to this client
     std::uint8_t echoToken = 0;    // the echo byte of the voice sent to it; 0 when none is free
+    std::uint32_t rostersSent = 0; // roster replies sent to its control socket
 };
 
 class ClientTable {

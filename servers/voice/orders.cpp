@@ -56,11 +56,10 @@ bool is(const Words& w, int i, const char* word) { return i < w.count && std::st
 
 // "<verb...> account N" with the account as the last word.
 Order accountOrder(const Words& w, int accountWord, OrderVerb verb) {
-    Order o;
-    if (w.count == accountWord + 2 && is(w, accountWord, "account") &&
-        parseAccount(w.word[accountWord + 1], o.account))
-        o.verb = verb;
-    return o;
+    std::uint16_t account = 0;
+    if (w.count == accountWord + 2 && is(w, accountWord, "account") && parseAccount(w.word[accountWord + 1], account))
+        return {verb, account};
+    return {};
 }
 
 }  // namespace
@@ -81,6 +80,12 @@ Order parseOrder(const char* text, std::size_t length) {
         return accountOrder(w, 2, OrderVerb::UpdateAccount);
     }
     if (w.count == 1 && is(w, 0, "status")) return {OrderVerb::Status, 0};
+    if (w.count == 1 && is(w, 0, "clients")) return {OrderVerb::Clients, 0};
+    if (w.count == 2 && is(w, 0, "roster")) {
+        std::uint16_t channel = 0;
+        if (parseAccount(w.word[1], channel) && channel <= 10) return {OrderVerb::Roster, channel};
+        return {};
+    }
     return {};
 }
 
@@ -98,6 +103,8 @@ bool OrderBook::apply(const Order& o) {
             updateAll_ = false;
             return true;
         case OrderVerb::Status:
+        case OrderVerb::Clients:
+        case OrderVerb::Roster:
         case OrderVerb::Invalid: break;
     }
     return false;

@@ -18,6 +18,8 @@ enum class OrderVerb {
     CancelAccount,   // "cancel account N": forget the close and update orders for N
     CancelAll,       // "cancel all": forget every close and update order
     Status,          // "status": who is where (answered by the server, not stored)
+    Clients,         // "clients": every client with its sockets and roster replies
+    Roster,          // "roster N": the roster reply channel N gets now (N in `account`)
 };
 
 struct Order {

@@ -96,6 +96,9 @@ OPERATOR ORDERS
     cancel account N         forget the close and update orders of account N
     cancel all               forget every close and update order
     status                   who is present on which channel ("*" talking)
+    clients                  every client: account, channel, voice and control
+                             sockets, roster replies sent to it
+    roster N                 the account numbers a roster poll of channel N gets now
 
 SIGNALS
     SIGINT, SIGTERM          close the sockets and exit with status 0

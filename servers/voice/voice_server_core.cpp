@@ -183,8 +183,8 @@ void VoiceServerCore::onControlPort(int channel, const Endpoint& from, const std
     }
 }
 
-void VoiceServerCore::answerRoster(int channel, const Endpoint& to) {
-    std::uint16_t accounts[kMaxRosterAccounts];
+// The distinct accounts of the channel's present clients, longest present first, at most 16.
+std::size_t VoiceServerCore::collectRoster(int channel, std::uint16_t* accounts) const {
     std::size_t n = 0;
     for (int k = 0; k < clients_.memberCount(channel) && n < kMaxRosterAccounts; ++k) {
         const Client& c = clients_.at(clients_.member(channel, k));
@@ -194,10 +194,18 @@ void VoiceServerCore::answerRoster(int channel, const Endpoint& to) {
         for (std::size_t j = 0; j < n; ++j) seen = seen || accounts[j] == a;
         if (!seen) accounts[n++] = a;
     }
+    return n;
+}
+
+void VoiceServerCore::answerRoster(int channel, const Endpoint& to) {
+    std::uint16_t accounts[kMaxRosterAccounts];
+    std::size_t n = collectRoster(channel, accounts);
     std::uint8_t reply[kMaxRosterReplyBytes];
     std::size_t length = buildRosterReply(reply, channel, accounts, n);
     out_.sendControl(channel, to, reply, length);
     ++stats_.controlOut;
+    int i = clients_.findByControl(to);
+    if (i >= 0) ++clients_.at(i).rostersSent;
 }
 
 void VoiceServerCore::answerSupervisor(int channel, const Endpoint& to, std::uint8_t echo) {
@@ -262,24 +270,63 @@ void VoiceServerCore::tick(std::int64_t nowMs) {
     load_.tick(nowMs);
 }
 
+namespace {
+
+// Appends printf-style text to a bounded buffer, cutting what does not fit.
+class BoundedText {
+public:
+    BoundedText(char* out, std::size_t capacity) : out_(out), capacity_(capacity) {
+        if (capacity_ > 0) out_[0] = '\0';
+    }
+    template <class... Args>
+    void put(const char* format, Args... args) {
+        if (used_ + 1 >= capacity_) return;
+        int n = std::snprintf(out_ + used_, capacity_ - used_, format, args...);
+        if (n < 0) return;
+        std::size_t room = capacity_ - used_ - 1;
+        used_ += static_cast<std::size_t>(n) < room ? static_cast<std::size_t>(n) : room;
+    }
+    std::size_t used() const { return used_; }
+
+private:
+    char* out_;
+    std::size_t capacity_;
+    std::size_t used_ = 0;
+};
+
+}  // namespace
+
 std::size_t VoiceServerCore::writeStatus(char* out, std::size_t capacity) const {
-    std::size_t used = 0;
-    auto put = [&](const char* format, auto... args) {
-        if (used >= capacity) return;
-        int n = std::snprintf(out + used, capacity - used, format, args...);
-        if (n > 0) used += static_cast<std::size_t>(n) < capacity - used ? static_cast<std::size_t>(n) : capacity - used - 1;
-    };
-    put("clients %d load %u (%u/s)\n", clients_.count(), load_.code(), load_.lastRate());
+    BoundedText t(out, capacity);
+    t.put("clients %d load %u (%u/s)\n", clients_.count(), load_.code(), load_.lastRate());
     for (int ch = 0; ch < kServerChannels; ++ch) {
         if (clients_.memberCount(ch) == 0) continue;
-        put("channel %d:", ch);
+        t.put("channel %d:", ch);
         for (int k = 0; k < clients_.memberCount(ch); ++k) {
             const Client& c = clients_.at(clients_.member(ch, k));
-            put(" %d%s", c.account, c.talking ? "*" : "");
+            t.put(" %d%s", c.account, c.talking ? "*" : "");
         }
-        put("\n");
+        t.put("\n");
     }
-    return used;
+    return t.used();
+}
+
+std::size_t VoiceServerCore::writeClients(char* out, std::size_t capacity) const {
+    BoundedText t(out, capacity);
+    char voice[32], control[32];
+    for (int ch = 0; ch < kServerChannels; ++ch) {
+        for (int k = 0; k < clients_.memberCount(ch); ++k) {
+            const Client& c = clients_.at(clients_.member(ch, k));
+            formatEndpoint(c.voice, voice, sizeof voice);
+            if (c.hasControl)
+                formatEndpoint(c.control, control, sizeof control);
+            else
+                std::snprintf(control, sizeof control, "-");
+            t.put("account %d channel %d voice %s control %s rosters %u%s\n", c.account, ch, voice, control,
+                  c.rostersSent, c.talking ? " talking" : "");
+        }
+    }
+    return t.used();
 }
 
 void VoiceServerCore::handleOrder(const char* text, std::size_t length, char* reply, std::size_t capacity) {
@@ -289,10 +336,24 @@ void VoiceServerCore::handleOrder(const char* text, std::size_t length, char* re
         writeStatus(reply, capacity);
         return;
     }
+    if (o.verb == OrderVerb::Clients) {
+        writeClients(reply, capacity);
+        return;
+    }
+    if (o.verb == OrderVerb::Roster) {
+        std::uint16_t accounts[kMaxRosterAccounts];
+        std::size_t n = collectRoster(o.account, accounts);
+        BoundedText t(reply, capacity);
+        t.put("roster %u:", o.account);
+        for (std::size_t k = 0; k < n; ++k) t.put(" %u", accounts[k]);
+        t.put("\n");
+        return;
+    }
     if (!orders_.apply(o)) {
         std::snprintf(reply, capacity,
                       "error: unknown order (close account N | require update [account N] | "
-                      "mark account N | unmark account N | cancel account N | cancel all | status)\n");
+                      "mark account N | unmark account N | cancel account N | cancel all | status | "
+                      "clients | roster N)\n");
         return;
     }
     while (length > 0 && (text[length - 1] == '\n' || text[length - 1] == '\r' || text[length - 1] == ' ')) --length;

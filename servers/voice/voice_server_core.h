@@ -85,6 +85,8 @@ private:
     void finishCloseOrders();
     void logf(const char* format, ...) __attribute__((format(printf, 2, 3)));
     std::size_t writeStatus(char* out, std::size_t capacity) const;
+    std::size_t writeClients(char* out, std::size_t capacity) const;
+    std::size_t collectRoster(int channel, std::uint16_t* accounts) const;
 
     Outbox& out_;
     ServerLog& log_;

@@ -347,14 +347,21 @@ TEST_F(VoiceServerCoreTest, IgnoresDatagramsOfNoKnownShapeAndBadChannels) {
     EXPECT_EQ(core->clients().count(), 1);
 }
 
-TEST_F(VoiceServerCoreTest, StatusOrderDescribesTheChannels) {
+TEST_F(VoiceServerCoreTest, InspectionOrdersDescribeTheChannels) {
     FakeClient a = start(7, 3, 40000);
-    start(8, 3, 40010);
+    FakeClient b = start(8, 3, 40010);
     talk(a);
-    char reply[256];
+    roster(3, b);
+    roster(5, b);
+    char reply[512];
     core->handleOrder("status", 6, reply, sizeof reply);
     EXPECT_NE(std::strstr(reply, "clients 2"), nullptr) << reply;
     EXPECT_NE(std::strstr(reply, "channel 3: 7* 8"), nullptr) << reply;
+    core->handleOrder("roster 3", 8, reply, sizeof reply);
+    EXPECT_STREQ(reply, "roster 3: 7 8\n");
+    core->handleOrder("clients", 7, reply, sizeof reply);
+    EXPECT_NE(std::strstr(reply, "account 8 channel 3 voice 127.0.0.1:40010 control 127.0.0.1:40011 rosters 2"),
+              nullptr) << reply;
     core->handleOrder("status", 6, reply, 8);  // a short buffer is cut, not overrun
     EXPECT_EQ(std::strlen(reply), 7u);
 }
