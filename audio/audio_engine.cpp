@@ -165,7 +165,10 @@ bool AudioEngine::openCapture() {
             return true;
         }
     }
-    for (platform::AudioBuffer& b : captureBuffers_) {
+    // Queued starting from the buffer the loop expects first: the ring index carries over from
+    // the last capture, and the blocks must still go out in the order they were recorded.
+    for (int i = 0; i < kCaptureBuffers; ++i) {
+        platform::AudioBuffer& b = captureBuffers_[(captureRing_ + i) % kCaptureBuffers];
         b.length = kAudioBlockBytes;
         b.done = false;
         input_->addBuffer(b);
