@@ -1,0 +1,156 @@
+// The engine thread on a real sound server: what the microphone records reaches the frame sink
+// unchanged, and what lands in the jitter ring reaches the speaker unchanged.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+#include "audio/audio_engine.h"
+#include "audio/endpoint_volume.h"
+#include "tests/fakes/fake_audio.h"
+#include "tests/fakes/pulse_fixture.h"
+#include "tests/integration/audio/test_signal.h"
+
+namespace orvane::audio {
+namespace {
+
+test::PulseFixture* server = nullptr;
+
+class PulseEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        server = &fixture;
+        std::string error;
+        ASSERT_TRUE(fixture.start(error)) << error;
+    }
+    void TearDown() override { fixture.stop(); }
+    test::PulseFixture fixture;
+};
+
+const auto* const environment = ::testing::AddGlobalTestEnvironment(new PulseEnvironment);
+
+bool waitFor(const std::function<bool()>& done, int timeoutMs = 15000) {
+    for (double until = test::steadyNowMs() + timeoutMs; test::steadyNowMs() < until;) {
+        if (done()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return done();
+}
+
+// The engine on its own thread, with the frames it hands on collected.
+struct LiveEngine {
+    LiveEngine() {
+        thread = startAudioEngine(state, [this](const std::uint8_t* f) {
+            std::lock_guard<std::mutex> hold(lock);
+            frames.insert(frames.end(), f, f + kAudioBlockBytes);
+        }, ui);
+    }
+    ~LiveEngine() {
+        state.audio.audioRunFlag = 0;
+        if (thread.joinable()) thread.join();
+    }
+    std::vector<std::uint8_t> sent() {
+        std::lock_guard<std::mutex> hold(lock);
+        return frames;
+    }
+    // What the voice receive thread does with one arriving block.
+    void receive(const std::uint8_t* block) {
+        std::lock_guard<std::mutex> hold(state.audio.ringLock);
+        std::int32_t i = state.audio.ringWriteIndex;
+        std::memcpy(state.audio.jitterRing + i * kAudioBlockBytes, block, kAudioBlockBytes);
+        state.audio.ringWriteIndex = i < kJitterSlots - 1 ? i + 1 : kJitterSlots - 1;
+    }
+
+    ClientState state;
+    test::FakeAudioUi ui;
+    std::mutex lock;
+    std::vector<std::uint8_t> frames;
+    std::thread thread;
+};
+
+TEST(AudioEnginePulse, TransmittingSendsTheRecordedSignalBitExactInConsecutiveFrames) {
+    setMicVolume(1.0f);
+    LiveEngine engine;
+    ASSERT_TRUE(waitFor([&] { return engine.state.audio.audioRunFlag == 1; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // listening first
+    engine.state.setTransmit(true);
+    ASSERT_TRUE(waitFor([&] { return engine.state.lamps.lampTxRx == kLampRed; }));
+
+    test::SourceWriter mic(server->sourceFifo());
+    ASSERT_TRUE(mic.ok());
+    const std::size_t blocks = 48;  // 1.5 s
+    std::vector<std::uint8_t> signal = test::makeSignal(0, blocks * 250);
+    double start = test::steadyNowMs();
+    for (std::size_t b = 0; b < blocks; ++b) {
+        ASSERT_TRUE(mic.write(signal.data() + b * kAudioBlockBytes, kAudioBlockBytes));
+        double due = start + (b + 1) * 31.25;
+        while (test::steadyNowMs() < due) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_TRUE(waitFor([&] { return engine.sent().size() >= (blocks - 2) * kAudioBlockBytes; }));
+    engine.state.setTransmit(false);
+    ASSERT_TRUE(waitFor([&] { return engine.state.lamps.lampTxRx == kLampBlue; }));
+
+    std::vector<std::uint8_t> sent = engine.sent();
+    ASSERT_EQ(sent.size() % kAudioBlockBytes, 0u);
+    // Whole frames, back to back, exactly the recorded samples from the first one on.
+    ASSERT_GE(sent.size(), (blocks - 2) * kAudioBlockBytes);
+    long at = test::findBytes(sent, signal.data(), 4);
+    ASSERT_GE(at, 0);
+    for (long i = 0; i < at; ++i) ASSERT_EQ(sent[static_cast<std::size_t>(i)], 0) << "before the signal";
+    std::size_t n = std::min(sent.size() - static_cast<std::size_t>(at), signal.size());
+    EXPECT_TRUE(std::equal(signal.begin(), signal.begin() + static_cast<long>(n), sent.begin() + at));
+    EXPECT_GE(n, (blocks - 2) * kAudioBlockBytes);
+}
+
+TEST(AudioEnginePulse, RingBlocksArePlayedBitExactInOrderWithSilenceAround) {
+    test::SinkRecorder speaker(server->sinkFifo());
+    ASSERT_TRUE(speaker.start());
+    LiveEngine engine;
+    engine.state.audio.ringWriteIndex = 4;
+    ASSERT_TRUE(waitFor([&] { return engine.state.audio.audioRunFlag == 1; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));  // silence first
+
+    const std::size_t blocks = 40;
+    std::vector<std::uint8_t> signal = test::makeSignal(0, blocks * 250);
+    double start = test::steadyNowMs();
+    for (std::size_t b = 0; b < blocks; ++b) {
+        engine.receive(signal.data() + b * kAudioBlockBytes);
+        double due = start + (b + 1) * 31.25;
+        while (test::steadyNowMs() < due) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    // Nothing more arrives: the last block and then silence.
+    ASSERT_TRUE(waitFor([&] {
+        std::vector<std::uint8_t> heard = speaker.data();
+        return test::findBytes(heard, signal.data() + signal.size() - 8, 8) >= 0;
+    }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    std::vector<std::uint8_t> heard = speaker.data();
+    speaker.stop();
+
+    long at = test::findBytes(heard, signal.data(), 4);
+    ASSERT_GE(at, 0);
+    for (long i = 0; i < at; ++i) ASSERT_EQ(heard[static_cast<std::size_t>(i)], 0) << "before the signal";
+    std::vector<std::uint8_t> after(heard.begin() + at, heard.end());
+    std::vector<std::uint8_t> content = test::withoutSilentFrames(after);
+    ASSERT_EQ(content.size(), signal.size()) << "the signal, nothing more";
+    EXPECT_TRUE(std::equal(signal.begin(), signal.end(), content.begin()));
+    long end = test::findBytes(heard, signal.data() + signal.size() - 4, 4);
+    EXPECT_GT(heard.size() - static_cast<std::size_t>(end), 4000u) << "silence after the signal";
+    EXPECT_EQ(engine.state.audio.ringWriteIndex, 4);
+}
+
+TEST(AudioEnginePulse, ShutdownWhileListeningEndsWith99) {
+    LiveEngine engine;
+    ASSERT_TRUE(waitFor([&] { return engine.state.audio.audioRunFlag == 1; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    engine.state.audio.audioRunFlag = 0;
+    ASSERT_TRUE(waitFor([&] { return engine.state.audio.audioRunFlag == 99; }));
+    EXPECT_TRUE(engine.ui.messages.empty());
+    EXPECT_EQ(engine.state.lamps.lampTxRx, kLampBlue);
+}
+
+}  // namespace
+}  // namespace orvane::audio
