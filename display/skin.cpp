@@ -67,16 +67,20 @@ bool loadChannelImages(platform::Ui& ui, platform::Window* mainWindow, Skin& ski
         std::snprintf(name, sizeof name, "%d.bmp", n);
         skin.channelImages[n] = platform::loadBmpFile(folder + name);
     }
-    bool ok = true;
-    for (int n = 0; n < kChannelCount; ++n) {
-        if (skin.channelImages[n]) continue;
-        stopProgram(ui, mainWindow, stopTextWithReference("CHANNEL-NUM"));
-        mainWindow = nullptr;  // destroyed
-        ok = false;
-    }
+    // Stopping destroys the main window, which lets the images go: decide what is missing
+    // before the first notice so that only the images really missing are reported.
+    bool missing[kChannelCount];
+    for (int n = 0; n < kChannelCount; ++n) missing[n] = !skin.channelImages[n];
     if (skin.channelImages[1]) {
         skin.channelImageWidth = skin.channelImages[1]->width;
         skin.channelImageHeight = skin.channelImages[1]->height;
+    }
+    bool ok = true;
+    for (int n = 0; n < kChannelCount; ++n) {
+        if (!missing[n]) continue;
+        stopProgram(ui, mainWindow, stopTextWithReference("CHANNEL-NUM"));
+        mainWindow = nullptr;  // destroyed
+        ok = false;
     }
     return ok;
 }
