@@ -1,6 +1,13 @@
 #include "core/services.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+
+#include "audio/audio_engine.h"
+#include "audio/codec_pair.h"
+#include "audio/endpoint_volume.h"
+#include "net/audio_sender.h"
 
 #include "net/control.h"
 #include "net/keepalive.h"
@@ -9,6 +16,9 @@
 #include "platform/clock.h"
 #include "platform/udp.h"
 #include "speech/speech_socket.h"
+#include "web/account.h"
+#include "web/canvas_window.h"
+#include "web/web_state.h"
 
 namespace orvane {
 
@@ -16,8 +26,22 @@ namespace {
 constexpr char kGreeting[] = "Bonjour. Le synth\xE9tiseur est actif. Sur la cl\xE9 droite de la souris";
 }
 
+void ProcessAudioUi::showMessage(std::string_view textUtf8, std::string_view captionUtf8,
+                                 platform::MessageIcon icon) {
+    ui_.messageBox(nullptr, textUtf8, captionUtf8, icon);
+}
+
+void ProcessAudioUi::exitProcess(int code) {
+    std::fflush(nullptr);
+    std::_Exit(code);
+}
+
 ProductionServices::ProductionServices(ClientState& state, platform::Ui& ui, platform::System& system)
-    : state_(state), ui_(ui), system_(system) {}
+    : state_(state), ui_(ui), system_(system), audioUi_(ui),
+      web_(std::make_unique<web::WebState>(state, platform::systemHttps())) {
+    web_->ui = &ui;
+    web_->system = &system;
+}
 
 ProductionServices::~ProductionServices() { stopThreads(); }
 
@@ -27,6 +51,8 @@ void ProductionServices::stopThreads() {
         if (t.joinable()) t.join();
     }
     threads_.clear();
+    // Shutdown lowered audioRunFlag: the engine leaves its loop at its next block.
+    if (audioThread_.joinable()) audioThread_.detach();
 }
 
 // ---- Voice network -------------------------------------------------------------------------
@@ -58,23 +84,34 @@ void ProductionServices::sendSpeechStopRequest() { speech::sendStopRequest(state
 void ProductionServices::toggleSpeechProgram() {}
 void ProductionServices::spokenHelp(platform::Point) {}
 
-// ---- Audio (not wired yet: silent defaults) -------------------------------------------------
+// ---- Audio ---------------------------------------------------------------------------------
 
-float ProductionServices::readMicVolume() { return 0.0f; }
-void ProductionServices::setMicVolume(float) {}
-float ProductionServices::readSpeakerVolume() { return 0.0f; }
-void ProductionServices::setSpeakerVolume(float) {}
-void ProductionServices::createCodecPair() {}
-void ProductionServices::destroyCodecPair() {}
-void ProductionServices::startAudioEngine() {}
+float ProductionServices::readMicVolume() { return audio::readMicVolume(); }
+void ProductionServices::setMicVolume(float scalar) { audio::setMicVolume(scalar); }
+float ProductionServices::readSpeakerVolume() { return audio::readSpeakerVolume(); }
+void ProductionServices::setSpeakerVolume(float scalar) { audio::setSpeakerVolume(scalar); }
+void ProductionServices::createCodecPair() { audio::createCodecPair(state_); }
+void ProductionServices::destroyCodecPair() { audio::destroyCodecPair(state_); }
 
-// ---- Web account (not wired yet) ------------------------------------------------------------
+void ProductionServices::startAudioEngine() {
+    auto sink = [this](const std::uint8_t* frame) { net::sendAudioFrame(state_, platform::systemUdp(), frame); };
+    audioThread_ = audio::startAudioEngine(state_, sink, audioUi_);
+}
 
-void ProductionServices::fetchAccount() {}
-void ProductionServices::fetchOwnCard() {}
-int ProductionServices::fetchOwnParams() { return -1; }
-void ProductionServices::talkerCardTick() {}
-void ProductionServices::pictureZoneClicked() {}
+// ---- Web account and sharing ----------------------------------------------------------------
+
+void ProductionServices::fetchAccount() { web::fetchAccountResource(*web_, 0, web::kAccountRequest); }
+
+void ProductionServices::fetchOwnCard() {
+    web::fetchAccountResource(*web_, state_.identity.accountNumber.load(), web::kOwnCard);
+}
+
+int ProductionServices::fetchOwnParams() {
+    return web::fetchAccountResource(*web_, state_.identity.accountNumber.load(), web::kOwnParameters);
+}
+
+void ProductionServices::talkerCardTick() { web::talkerCardTick(*web_); }
+void ProductionServices::pictureZoneClicked() { web::toggleCanvasWindow(*web_); }
 
 // ---- USB-serial device (not wired yet) ------------------------------------------------------
 

@@ -7,11 +7,27 @@
 
 #include "core/client_state.h"
 #include "core/startup_services.h"
+#include "audio/audio_ui.h"
 #include "net/control_ui.h"
 #include "platform/system.h"
 #include "platform/ui.h"
 
+namespace orvane::web {
+class WebState;
+}
+
 namespace orvane {
+
+// A failing audio device: message boxes without owner, then the end of the process.
+class ProcessAudioUi final : public audio::AudioUi {
+public:
+    explicit ProcessAudioUi(platform::Ui& ui) : ui_(ui) {}
+    void showMessage(std::string_view textUtf8, std::string_view captionUtf8, platform::MessageIcon icon) override;
+    void exitProcess(int code) override;
+
+private:
+    platform::Ui& ui_;
+};
 
 class ProductionServices final : public StartupServices {
 public:
@@ -55,8 +71,11 @@ private:
     platform::Ui& ui_;
     platform::System& system_;
     net::ControlUi* controlUi_ = nullptr;
+    ProcessAudioUi audioUi_;
+    std::unique_ptr<web::WebState> web_;
     std::atomic<bool> running_{true};
     std::vector<std::thread> threads_;
+    std::thread audioThread_;
 };
 
 }  // namespace orvane
