@@ -10,7 +10,7 @@ namespace orvane::platform::pulse {
 
 namespace {
 
-constexpr std::uint32_t kTargetBytes = 640;   // 20 ms held by the server
+constexpr std::uint32_t kTargetBytes = 576;   // 18 ms held by the server
 constexpr std::uint32_t kRequestBytes = 160;  // asked for in 5 ms steps
 
 class PulsePlayback final : public PlaybackDevice {
