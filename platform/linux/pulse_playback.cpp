@@ -44,6 +44,7 @@ public:
     int write(AudioBuffer& buffer) override {
         MainLoopLock hold;
         if (stream_ == nullptr || count_ == queue_.size() || buffer.length == 0) return kAudioError;
+        if (pa_stream_get_state(stream_) != PA_STREAM_READY) return kAudioError;
         queue_[(head_ + count_) % queue_.size()] = &buffer;
         ++count_;
         feed(pa_stream_writable_size(stream_));
@@ -97,7 +98,25 @@ private:
         static_cast<PulsePlayback*>(user)->feed(bytes);
     }
 
-    static void onState(pa_stream*, void*) { Connection::instance().signal(); }
+    // The server went away: hand every queued buffer back, so that the engine is not left
+    // waiting for buffers that will never be played.
+    void returnAll() {
+        while (count_ > 0) {
+            AudioBuffer& b = *queue_[head_];
+            head_ = (head_ + 1) % queue_.size();
+            --count_;
+            sent_ = 0;
+            b.done.store(true, std::memory_order_release);
+            if (onDone_) onDone_();
+        }
+    }
+
+    static void onState(pa_stream* s, void* user) {
+        pa_stream_state_t state = pa_stream_get_state(s);
+        if (state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED)
+            static_cast<PulsePlayback*>(user)->returnAll();
+        Connection::instance().signal();
+    }
 
     std::function<void()> onDone_;
     pa_stream* stream_ = nullptr;
