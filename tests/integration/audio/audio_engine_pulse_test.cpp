@@ -10,6 +10,9 @@
 
 #include "audio/audio_engine.h"
 #include "audio/endpoint_volume.h"
+#include "net/audio_sender.h"
+#include "net/datagrams.h"
+#include "platform/udp.h"
 #include "tests/fakes/fake_audio.h"
 #include "tests/fakes/pulse_fixture.h"
 #include "tests/integration/audio/test_signal.h"
@@ -71,13 +74,61 @@ struct LiveEngine {
     std::thread thread;
 };
 
-TEST(AudioEnginePulse, TransmittingSendsTheRecordedSignalBitExactInConsecutiveFrames) {
+// Collects the audio datagrams that arrive on a loopback socket.
+struct VoiceServerStandIn {
+    VoiceServerStandIn() : udp(platform::systemUdp()) {
+        socket = udp.openBound(platform::kLoopback, 0);
+        port = udp.localPort(socket);
+        reader = std::thread([this] {
+            std::uint8_t d[2048];
+            while (!stop) {
+                if (udp.waitReadable(socket, 100) != 1) continue;
+                int n = udp.receiveFrom(socket, d, sizeof d, nullptr, nullptr);
+                std::lock_guard<std::mutex> hold(lock);
+                if (n == static_cast<int>(net::kAudioDatagramBytes)) {
+                    sequences.push_back(d[1]);
+                    payload.insert(payload.end(), d + net::kAudioHeaderBytes, d + n);
+                } else {
+                    ++strays;
+                }
+            }
+        });
+    }
+    ~VoiceServerStandIn() {
+        stop = true;
+        reader.join();
+        udp.close(socket);
+    }
+    std::size_t bytes() {
+        std::lock_guard<std::mutex> hold(lock);
+        return payload.size();
+    }
+    platform::UdpNetwork& udp;
+    platform::SocketHandle socket;
+    std::uint16_t port;
+    std::atomic<bool> stop{false};
+    std::thread reader;
+    std::mutex lock;
+    std::vector<std::uint8_t> payload;
+    std::vector<std::uint8_t> sequences;
+    int strays = 0;
+};
+
+TEST(AudioEnginePulse, TransmittingSendsTheRecordedSignalBitExactInConsecutiveDatagrams) {
     setMicVolume(1.0f);
-    LiveEngine engine;
-    ASSERT_TRUE(waitFor([&] { return engine.state.audio.audioRunFlag == 1; }));
+    VoiceServerStandIn voiceServer;
+    ASSERT_NE(voiceServer.port, 0);
+    ClientState state;
+    state.link.voiceSocket = voiceServer.udp.openBound(platform::kLoopback, 0);
+    state.link.serverAddress = platform::kLoopback;
+    state.channel.channelPort = voiceServer.port;
+    test::FakeAudioUi ui;
+    std::thread engine = startAudioEngine(
+        state, [&](const std::uint8_t* f) { net::sendAudioFrame(state, platform::systemUdp(), f); }, ui);
+    ASSERT_TRUE(waitFor([&] { return state.audio.audioRunFlag == 1; }));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));  // listening first
-    engine.state.setTransmit(true);
-    ASSERT_TRUE(waitFor([&] { return engine.state.lamps.lampTxRx == kLampRed; }));
+    state.setTransmit(true);
+    ASSERT_TRUE(waitFor([&] { return state.lamps.lampTxRx == kLampRed; }));
 
     test::SourceWriter mic(server->sourceFifo());
     ASSERT_TRUE(mic.ok());
@@ -86,16 +137,23 @@ TEST(AudioEnginePulse, TransmittingSendsTheRecordedSignalBitExactInConsecutiveFr
     double start = test::steadyNowMs();
     for (std::size_t b = 0; b < blocks; ++b) {
         ASSERT_TRUE(mic.write(signal.data() + b * kAudioBlockBytes, kAudioBlockBytes));
-        double due = start + (b + 1) * 31.25;
+        double due = start + static_cast<double>(b + 1) * 31.25;
         while (test::steadyNowMs() < due) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    ASSERT_TRUE(waitFor([&] { return engine.sent().size() >= (blocks - 2) * kAudioBlockBytes; }));
-    engine.state.setTransmit(false);
-    ASSERT_TRUE(waitFor([&] { return engine.state.lamps.lampTxRx == kLampBlue; }));
+    ASSERT_TRUE(waitFor([&] { return voiceServer.bytes() >= (blocks - 2) * kAudioBlockBytes; }));
+    state.setTransmit(false);
+    ASSERT_TRUE(waitFor([&] { return state.lamps.lampTxRx == kLampBlue; }));
+    state.audio.audioRunFlag = 0;
+    engine.join();
+    voiceServer.udp.close(state.link.voiceSocket);
 
-    std::vector<std::uint8_t> sent = engine.sent();
-    ASSERT_EQ(sent.size() % kAudioBlockBytes, 0u);
-    // Whole frames, back to back, exactly the recorded samples from the first one on.
+    std::lock_guard<std::mutex> hold(voiceServer.lock);
+    const std::vector<std::uint8_t>& sent = voiceServer.payload;
+    EXPECT_EQ(voiceServer.strays, 0);
+    // One datagram per block, numbered 1, 2, 3, ...
+    for (std::size_t i = 0; i < voiceServer.sequences.size(); ++i)
+        ASSERT_EQ(voiceServer.sequences[i], static_cast<std::uint8_t>(i % 255 + 1)) << i;
+    // Whole blocks, back to back, exactly the recorded samples from the first one on.
     ASSERT_GE(sent.size(), (blocks - 2) * kAudioBlockBytes);
     long at = test::findBytes(sent, signal.data(), 4);
     ASSERT_GE(at, 0);
