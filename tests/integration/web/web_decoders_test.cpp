@@ -29,11 +29,11 @@ protected:
 };
 
 // A 2 x 1 GIF: one red pixel, one fully transparent pixel.
-const std::string kGif(
+constexpr char kGifBytes[] =
     "GIF89a\x02\x00\x01\x00\x80\x00\x00\xFF\x00\x00\x00\x00\x00"
     "\x21\xF9\x04\x01\x00\x00\x01\x00"
-    "\x2C\x00\x00\x00\x00\x02\x00\x01\x00\x00\x02\x02\x44\x0A\x00\x3B",
-    45);
+    "\x2C\x00\x00\x00\x00\x02\x00\x01\x00\x00\x02\x02\x44\x0A\x00\x3B";
+const std::string kGif(kGifBytes, sizeof kGifBytes - 1);
 
 // A 2 x 2 24-bit BMP, bottom-up: blue, green / red, white.
 std::string bmp2x2() {
