@@ -25,20 +25,36 @@ QFont toQFont(const Font& f) {
     return font;
 }
 
-QtCanvas::QtCanvas(QImage& surface, std::unique_lock<std::mutex> lock, std::function<void()> done)
-    : surface_(surface), lock_(std::move(lock)), done_(std::move(done)) {
-    if (!surface_.isNull()) painter_.begin(&surface_);
+QtCanvas::QtCanvas(QImage& surface, std::unique_lock<std::mutex> lock, std::function<void(const QRect&)> done)
+    : surface_(surface), lock_(std::move(lock)), done_(std::move(done)) {}
+
+bool QtCanvas::paintable() {
+    if (!painter_.isActive() && !surface_.isNull()) painter_.begin(&surface_);
+    return painter_.isActive();
 }
 
 QtCanvas::~QtCanvas() {
     if (painter_.isActive()) painter_.end();
     if (lock_.owns_lock()) lock_.unlock();
-    if (done_) done_();
+    if (done_ && !dirty_.isEmpty()) done_(dirty_);
 }
 
 void QtCanvas::fillRect(Rect r, Colour c) {
-    if (!painter_.isActive() || r.width() <= 0 || r.height() <= 0) return;
-    painter_.fillRect(toQRect(r), toQColor(c));
+    if (surface_.isNull() || r.width() <= 0 || r.height() <= 0) return;
+    // Work a painter may hold back is on the surface already (the raster engine draws at once).
+    // A solid fill is plain pixel work; pixels that already hold the colour stay untouched.
+    const QRect area = toQRect(r).intersected(surface_.rect());
+    const std::uint32_t p = toPixel(c);
+    bool changed = false;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        auto* row = reinterpret_cast<std::uint32_t*>(surface_.scanLine(y));
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (row[x] == p) continue;
+            row[x] = p;
+            changed = true;
+        }
+    }
+    if (changed) touch(area);
 }
 
 void QtCanvas::frameRect(Rect r, Colour c) {
@@ -50,7 +66,8 @@ void QtCanvas::frameRect(Rect r, Colour c) {
 }
 
 void QtCanvas::roundRect(Rect r, int cornerW, int cornerH, Colour pen, int penWidth, Colour fill) {
-    if (!painter_.isActive()) return;
+    if (!paintable()) return;
+    tracked(toQRect(r).adjusted(-penWidth, -penWidth, penWidth, penWidth), [&] {
     painter_.save();
     painter_.setRenderHint(QPainter::Antialiasing, true);
     painter_.setBrush(toQColor(fill));
@@ -63,45 +80,55 @@ void QtCanvas::roundRect(Rect r, int cornerW, int cornerH, Colour pen, int penWi
     QRectF box(r.left + 0.5, r.top + 0.5, r.width() - 1.0, r.height() - 1.0);
     painter_.drawRoundedRect(box, cornerW / 2.0, cornerH / 2.0);
     painter_.restore();
+    });
 }
 
 void QtCanvas::line(Point a, Point b, Colour c, int width) {
-    if (!painter_.isActive()) return;
-    painter_.save();
-    QPen pen(toQColor(c), std::max(1, width));
-    pen.setCapStyle(width > 1 ? Qt::RoundCap : Qt::FlatCap);
-    painter_.setPen(pen);
-    painter_.drawLine(QPointF(a.x + 0.5, a.y + 0.5), QPointF(b.x + 0.5, b.y + 0.5));
-    painter_.restore();
+    if (!paintable()) return;
+    const int m = std::max(1, width) + 1;
+    const QRect area = QRect(QPoint(std::min(a.x, b.x), std::min(a.y, b.y)), QPoint(std::max(a.x, b.x), std::max(a.y, b.y)))
+                           .adjusted(-m, -m, m, m);
+    tracked(area, [&] {
+        painter_.save();
+        QPen pen(toQColor(c), std::max(1, width));
+        pen.setCapStyle(width > 1 ? Qt::RoundCap : Qt::FlatCap);
+        painter_.setPen(pen);
+        painter_.drawLine(QPointF(a.x + 0.5, a.y + 0.5), QPointF(b.x + 0.5, b.y + 0.5));
+        painter_.restore();
+    });
 }
 
 void QtCanvas::ellipse(Rect r, Colour pen, int penWidth, Colour fill) {
-    if (!painter_.isActive()) return;
-    painter_.save();
-    painter_.setBrush(toQColor(fill));
-    painter_.setPen(penWidth > 0 ? QPen(toQColor(pen), penWidth) : QPen(Qt::NoPen));
-    painter_.drawEllipse(toQRect(r).adjusted(0, 0, -1, -1));
-    painter_.restore();
+    if (!paintable()) return;
+    tracked(toQRect(r).adjusted(-penWidth, -penWidth, penWidth, penWidth), [&] {
+        painter_.save();
+        painter_.setBrush(toQColor(fill));
+        painter_.setPen(penWidth > 0 ? QPen(toQColor(pen), penWidth) : QPen(Qt::NoPen));
+        painter_.drawEllipse(toQRect(r).adjusted(0, 0, -1, -1));
+        painter_.restore();
+    });
 }
 
 void QtCanvas::text(int x, int y, std::string_view utf8, const Font& f, Colour fg,
                     std::optional<Colour> bg) {
-    if (!painter_.isActive()) return;
+    if (!paintable()) return;
     QFont font = toQFont(f);
     QFontMetrics fm(font);
     QString s = toQString(utf8);
     QRect cell(x, y, fm.horizontalAdvance(s), fm.height());
-    if (bg) painter_.fillRect(cell, toQColor(*bg));
-    painter_.save();
-    painter_.setFont(font);
-    painter_.setPen(toQColor(fg));
-    painter_.drawText(cell, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip, s);
-    painter_.restore();
+    tracked(cell.adjusted(-2, -2, 2, 2), [&] {
+        if (bg) painter_.fillRect(cell, toQColor(*bg));
+        painter_.save();
+        painter_.setFont(font);
+        painter_.setPen(toQColor(fg));
+        painter_.drawText(cell, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip, s);
+        painter_.restore();
+    });
 }
 
 void QtCanvas::textCentred(Rect r, std::string_view utf8, const Font& f, Colour fg,
                            std::optional<Colour> bg, bool vcentre) {
-    if (!painter_.isActive()) return;
+    if (!paintable()) return;
     QFont font = toQFont(f);
     QFontMetrics fm(font);
     QString s = toQString(utf8);
@@ -109,13 +136,15 @@ void QtCanvas::textCentred(Rect r, std::string_view utf8, const Font& f, Colour 
     int h = fm.height();
     int x = r.left + (r.width() - w) / 2;
     int y = vcentre ? r.top + (r.height() - h) / 2 : r.top;
-    painter_.save();
-    painter_.setClipRect(toQRect(r));
-    if (bg) painter_.fillRect(QRect(x, y, w, h), toQColor(*bg));
-    painter_.setFont(font);
-    painter_.setPen(toQColor(fg));
-    painter_.drawText(QRect(x, y, w, h), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip, s);
-    painter_.restore();
+    tracked(toQRect(r), [&] {
+        painter_.save();
+        painter_.setClipRect(toQRect(r));
+        if (bg) painter_.fillRect(QRect(x, y, w, h), toQColor(*bg));
+        painter_.setFont(font);
+        painter_.setPen(toQColor(fg));
+        painter_.drawText(QRect(x, y, w, h), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip, s);
+        painter_.restore();
+    });
 }
 
 void QtCanvas::copyPixels(const Image& img, int x, int y, bool skipBlack) {
@@ -125,15 +154,19 @@ void QtCanvas::copyPixels(const Image& img, int x, int y, bool skipBlack) {
     const int y1 = std::min(surface_.height(), y + img.height);
     if (x0 >= x1 || y0 >= y1) return;
     // The painter's pending work is already on the surface (the raster engine draws at once).
+    bool changed = false;
     for (int sy = y0; sy < y1; ++sy) {
         auto* row = reinterpret_cast<std::uint32_t*>(surface_.scanLine(sy));
         const std::uint32_t* src = img.pixels.data() + static_cast<std::size_t>(sy - y) * img.width;
         for (int sx = x0; sx < x1; ++sx) {
             std::uint32_t p = src[sx - x];
             if (skipBlack && (p & 0x00FFFFFFu) == 0) continue;
-            row[sx] = p | 0xFF000000u;
+            p |= 0xFF000000u;
+            changed = changed || row[sx] != p;
+            row[sx] = p;
         }
     }
+    if (changed) touch(QRect(QPoint(x0, y0), QPoint(x1 - 1, y1 - 1)));
 }
 
 void QtCanvas::blit(const Image& img, int x, int y) { copyPixels(img, x, y, false); }
@@ -141,11 +174,13 @@ void QtCanvas::blit(const Image& img, int x, int y) { copyPixels(img, x, y, fals
 void QtCanvas::blitTransparent(const Image& img, int x, int y) { copyPixels(img, x, y, true); }
 
 void QtCanvas::blitStretched(const Image& img, Rect r) {
-    if (!painter_.isActive() || img.empty() || r.width() <= 0 || r.height() <= 0) return;
-    painter_.save();
-    painter_.setRenderHint(QPainter::SmoothPixmapTransform, true);
-    painter_.drawImage(toQRect(r), wrapImage(img));
-    painter_.restore();
+    if (!paintable() || img.empty() || r.width() <= 0 || r.height() <= 0) return;
+    tracked(toQRect(r), [&] {
+        painter_.save();
+        painter_.setRenderHint(QPainter::SmoothPixmapTransform, true);
+        painter_.drawImage(toQRect(r), wrapImage(img));
+        painter_.restore();
+    });
 }
 
 Image QtCanvas::readRegion(Rect r) {

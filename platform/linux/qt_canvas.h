@@ -12,8 +12,9 @@ namespace orvane::platform::qt {
 
 class QtCanvas final : public Canvas {
 public:
-    // `lock` (may be empty) is held for the canvas's life; `done` runs after it is released.
-    QtCanvas(QImage& surface, std::unique_lock<std::mutex> lock, std::function<void()> done);
+    // `lock` (may be empty) is held for the canvas's life; `done` runs after it is released,
+    // with the part of the surface that was drawn on.
+    QtCanvas(QImage& surface, std::unique_lock<std::mutex> lock, std::function<void(const QRect&)> done);
     ~QtCanvas() override;
 
     void fillRect(Rect r, Colour c) override;
@@ -32,10 +33,27 @@ public:
 
 private:
     void copyPixels(const Image& img, int x, int y, bool skipBlack);
+    void touch(const QRect& r) { dirty_ |= r; }
+    // The painter, begun on first use: pixel copies need none.
+    bool paintable();
+    // Runs `draw` and marks `area` as drawn on only when its pixels changed, so that redrawing
+    // what is already there (most timer ticks) puts nothing new on the screen.
+    template <class Draw>
+    void tracked(QRect area, Draw&& draw) {
+        area = area.intersected(surface_.rect());
+        if (area.isEmpty()) {
+            draw();
+            return;
+        }
+        const QImage before = surface_.copy(area);
+        draw();
+        if (surface_.copy(area) != before) touch(area);
+    }
 
     QImage& surface_;
     std::unique_lock<std::mutex> lock_;
-    std::function<void()> done_;
+    std::function<void(const QRect&)> done_;
+    QRect dirty_;
     QPainter painter_;
 };
 

@@ -56,13 +56,13 @@ public:
     Window* ownerWindow() const { return owner_; }
     void paintIfPending();
     void presentNow();
-    void blitSurface(QPainter& p);
+    void blitSurface(QPainter& p, const QRect& area);
     void teardown();  // the widgets go; the shell stays
     void addLocalLoop(QEventLoop* loop) { localLoops_.push_back(loop); }
     void removeLocalLoop(QEventLoop* loop);
 
 private:
-    void requestPresent();
+    void requestPresent(const QRect& area);
 
     QtUi& ui_;
     WindowHandler* handler_;
@@ -83,6 +83,8 @@ private:
     QImage surfaceImage_;
     std::atomic<bool> paintPending_{true};
     std::atomic<bool> presentQueued_{false};
+    std::mutex dirtyLock_;
+    QRect dirty_;  // drawn on since the last present
     std::atomic<bool> destroyed_{false};
     friend class QtUi;
 };

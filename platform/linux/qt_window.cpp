@@ -6,6 +6,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPaintEvent>
 #include <QPainterPath>
 #include <QPushButton>
 #include <QRadioButton>
@@ -30,11 +31,11 @@ public:
     }
 
 protected:
-    void paintEvent(QPaintEvent*) override {
+    void paintEvent(QPaintEvent* e) override {
         if (!win_.alive()) return;
         win_.paintIfPending();
         QPainter p(this);
-        win_.blitSurface(p);
+        win_.blitSurface(p, e->rect());
     }
     void keyPressEvent(QKeyEvent* e) override {
         int key = keyOf(e);
@@ -201,11 +202,16 @@ QWidget* QtWindow::clientWidget() const { return surface_; }
 
 std::unique_ptr<Canvas> QtWindow::draw() {
     std::unique_lock<std::mutex> lock(surfaceLock_);
-    return std::make_unique<QtCanvas>(surfaceImage_, std::move(lock), [this] { requestPresent(); });
+    return std::make_unique<QtCanvas>(surfaceImage_, std::move(lock),
+                                      [this](const QRect& area) { requestPresent(area); });
 }
 
-void QtWindow::requestPresent() {
+void QtWindow::requestPresent(const QRect& area) {
     if (destroyed_.load()) return;
+    {
+        std::lock_guard<std::mutex> lock(dirtyLock_);
+        dirty_ |= area;
+    }
     if (presentQueued_.exchange(true)) return;
     if (ui_.onUiThread()) {
         presentNow();
@@ -216,22 +222,28 @@ void QtWindow::requestPresent() {
 
 void QtWindow::presentNow() {
     presentQueued_.store(false);
-    if (alive_ && surface_) surface_->update();
+    QRect area;
+    {
+        std::lock_guard<std::mutex> lock(dirtyLock_);
+        area = dirty_;
+        dirty_ = QRect();
+    }
+    if (alive_ && surface_ && !area.isEmpty()) surface_->update(area);
 }
 
 void QtWindow::invalidate() {
     paintPending_.store(true);
     presentQueued_.store(false);
-    requestPresent();
+    requestPresent(QRect(0, 0, width_, height_));
 }
 
 void QtWindow::paintIfPending() {
     if (paintPending_.exchange(false) && alive_ && handler_) handler_->onPaint(*this);
 }
 
-void QtWindow::blitSurface(QPainter& p) {
+void QtWindow::blitSurface(QPainter& p, const QRect& area) {
     std::lock_guard<std::mutex> lock(surfaceLock_);
-    if (!surfaceImage_.isNull()) p.drawImage(0, 0, surfaceImage_);
+    if (!surfaceImage_.isNull()) p.drawImage(area, surfaceImage_, area);
 }
 
 Rect QtWindow::screenRect() const {
@@ -257,7 +269,7 @@ void QtWindow::show() {
         top_->show();
         // Showing a window paints it at once, before anything else is drawn on it.
         paintIfPending();
-        presentNow();
+        requestPresent(QRect(0, 0, width_, height_));
     });
 }
 
