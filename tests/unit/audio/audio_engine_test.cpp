@@ -62,7 +62,7 @@ void expectConsecutive(const std::vector<std::vector<std::uint8_t>>& frames, std
 
 TEST(AudioEngine, ListeningPlaysSilenceEvery125MsAndShutdownOpensCaptureOnce) {
     Rig rig;
-    rig.shutdownAt(1000);
+    rig.shutdownAt(2500);  // more than 16 cycles: the chaser wraps
     EXPECT_EQ(rig.run(), 0);
 
     EXPECT_EQ(rig.state.audio.audioRunFlag, 99);
@@ -79,23 +79,17 @@ TEST(AudioEngine, ListeningPlaysSilenceEvery125MsAndShutdownOpensCaptureOnce) {
 
     // Two buffers at once, then one per returned buffer: one group every 125 ms.
     const auto& writes = rig.devices.playbackWrites;
-    ASSERT_GE(writes.size(), 9u);
+    ASSERT_GT(writes.size(), 16u);
     EXPECT_EQ(writes[0], 0);
     EXPECT_EQ(writes[1], 0);
     for (std::size_t i = 2; i < writes.size(); ++i) EXPECT_NEAR(writes[i], 125 * (i - 1), 10) << i;
     for (std::uint8_t b : rig.devices.played) ASSERT_EQ(b, 0);
     // Both buffers came back before the device closed.
     EXPECT_EQ(rig.devices.playbackReturns.size(), writes.size());
-}
 
-TEST(AudioEngine, ChaserMovesOnePositionPerCycle) {
-    Rig rig;
-    rig.shutdownAt(2500);  // more than 16 cycles: the chaser wraps
-    rig.run();
-    int cycles = static_cast<int>(rig.devices.playbackWrites.size());
-    ASSERT_GT(cycles, 16);
+    // The chaser moved one position per cycle (wrapping): red ahead, blue just left.
     int pos = rig.engine.playbackChaserPos();
-    EXPECT_EQ(pos, cycles % 16);
+    EXPECT_EQ(pos, static_cast<int>(writes.size()) % 16);
     EXPECT_EQ(rig.state.lamps.chaserLeds[pos], kLampRed);
     EXPECT_EQ(rig.state.lamps.rxChaserIndex, (pos + 15) % 16);
     EXPECT_EQ(rig.state.lamps.chaserLeds[(pos + 15) % 16], kLampBlue);
@@ -219,7 +213,7 @@ TEST(AudioEngine, ReceivedBlocksArePlayedInOrderInTheNextCycle) {
 }
 
 TEST(AudioEngine, CodecTrialPassRunsOnlyOnItsOwnPort) {
-    for (std::int32_t port : {kFirstChannelPort, kLastChannelPort, kCodecTrialPort}) {
+    for (std::int32_t port : {kLastChannelPort, kCodecTrialPort}) {
         Rig rig;
         createCodecPair(rig.state);
         rig.state.channel.channelPort = port;
