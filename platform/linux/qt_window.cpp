@@ -267,6 +267,7 @@ void QtWindow::show() {
     ui_.invoke([&] {
         if (!alive_) return;
         top_->show();
+        if (top_->isWindow()) top_->activateWindow();  // a shown window takes the keyboard
         // Showing a window paints it at once, before anything else is drawn on it.
         paintIfPending();
         requestPresent(QRect(0, 0, width_, height_));
