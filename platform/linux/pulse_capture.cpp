@@ -1,6 +1,7 @@
 // Capture on a record stream. The stream is created corked; start and stop cork and uncork it.
 // Recorded bytes are copied, on the main loop thread, into the queued buffers in order; a full
 // buffer gets its done flag and leaves the queue.
+#include <algorithm>
 #include <array>
 #include <cstring>
 

@@ -2,6 +2,7 @@
 // server only as fast as it asks, so the server holds about kTargetBytes and no more: a
 // buffer is reported done once its last byte has gone to the server, which is about
 // kTargetBytes before it is heard, the way a sound card returns a buffer once it has read it.
+#include <algorithm>
 #include <array>
 
 #include "platform/linux/pulse_devices.h"
