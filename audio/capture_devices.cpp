@@ -12,6 +12,7 @@ namespace orvane::audio {
 namespace {
 
 constexpr char16_t kNotFound[] = u"Non trouv\u00e9e";
+constexpr char16_t kUnknownDevice[] = u"Windows Driver";  // an entry without a device
 
 template <std::size_t N>
 void copyWide(char16_t (&field)[N], std::u16string_view text) {
@@ -93,8 +94,18 @@ bool deviceNamesMatch(const char16_t* friendlyName, const char16_t* deviceName) 
 
 void fillCaptureDeviceTable(ClientState& state, platform::AudioEndpoints& endpoints) {
     int count = endpoints.captureDeviceCount();
-    if (count <= 0) return;
+    if (count < 0) return;
     if (count > kCaptureDeviceSlots) count = kCaptureDeviceSlots;
+    // Entries of devices that have gone since the last fill must not offer them any more:
+    // choosing one would make the next capture open fail.
+    for (int d = count; d < kCaptureDeviceSlots; ++d) {
+        CaptureDeviceEntry& e = state.audio.captureDeviceTable[d];
+        e.deviceNumber = -1;
+        e.endpointIndex = -1;
+        e.iconPath[0] = u'\0';
+        copyWide(e.displayName, kUnknownDevice);
+        copyWide(e.deviceName, kUnknownDevice);
+    }
     for (int d = 0; d < count; ++d) {
         CaptureDeviceEntry& e = state.audio.captureDeviceTable[d];
         std::string name;

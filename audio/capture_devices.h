@@ -37,7 +37,8 @@ bool deviceNamesMatch(const char16_t* friendlyName, const char16_t* deviceName);
 
 // Fills captureDeviceTable for the capture devices (at most 15): device number and name, then
 // the matching endpoint's index, friendly name and icon path, or endpoint -1 and the display
-// name "Non trouvée".
+// name "Non trouvée". Entries beyond the devices present go back to their start-up values.
+// Nothing changes when the devices cannot be listed.
 void fillCaptureDeviceTable(ClientState& state, platform::AudioEndpoints& endpoints);
 
 // The input device window's choice of entry `entry`: captureDeviceId becomes that entry's device

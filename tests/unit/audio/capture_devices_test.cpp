@@ -58,6 +58,21 @@ TEST(CaptureDeviceTable, MatchesDeviceNamesToEndpointsByPrefix) {
     EXPECT_EQ(s.audio.captureDeviceId, -1);
 }
 
+TEST(CaptureDeviceTable, DevicesThatWentAwayAreNoLongerOffered) {
+    ClientState s;
+    resetCaptureDeviceTable(s);
+    FakeEndpoints ep = twoEndpoints();
+    fillCaptureDeviceTable(s, ep);
+    ep.deviceNames.pop_back();
+    fillCaptureDeviceTable(s, ep);
+    EXPECT_EQ(s.audio.captureDeviceTable[1].deviceNumber, 1);
+    EXPECT_EQ(s.audio.captureDeviceTable[2].deviceNumber, -1);
+    EXPECT_EQ(u8(s.audio.captureDeviceTable[2].displayName), "Windows Driver");
+    ep.broken = true;  // cannot list: the table stays as it was
+    fillCaptureDeviceTable(s, ep);
+    EXPECT_EQ(s.audio.captureDeviceTable[1].deviceNumber, 1);
+}
+
 TEST(CaptureDeviceTable, EmptyNamesNeverMatch) {
     ClientState s;
     resetCaptureDeviceTable(s);
