@@ -31,7 +31,7 @@ ChildProcess::~ChildProcess() {
 }
 
 bool ChildProcess::start(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
-                         const std::string& logPath) {
+                         const std::string& logPath, const std::string& workingDirectory) {
     if (argv.empty()) return false;
     std::vector<std::string> env;
     for (char** e = environ; *e != nullptr; ++e) {
@@ -54,6 +54,7 @@ bool ChildProcess::start(const std::vector<std::string>& argv, const std::vector
     posix_spawn_file_actions_addopen(&actions, 1, out, O_WRONLY | O_CREAT | O_APPEND, 0644);
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    if (!workingDirectory.empty()) posix_spawn_file_actions_addchdir_np(&actions, workingDirectory.c_str());
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
     // Its own process group, so that a terminal's ^C reaches the lab, which then stops it.

@@ -16,8 +16,9 @@ public:
     // argv[0] is the program path. `extraEnv` entries ("NAME=value") are added to (and
     // override) the current environment. Output (stdout and stderr) goes to `logPath`
     // (appended), or is discarded when it is empty. False when the program cannot start.
+    // `workingDirectory`, when not empty, is where it starts.
     bool start(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv = {},
-               const std::string& logPath = {});
+               const std::string& logPath = {}, const std::string& workingDirectory = {});
 
     int pid() const { return pid_; }
     bool running();  // reaps it when it has ended
