@@ -1,6 +1,8 @@
-// The talker card and the canvas window on the platform's real windows (off-screen), fed by the
-// real web server.
+// The decoders, the talker card and the canvas window on the platform's real images and
+// windows (off-screen), fed by the real web server.
 #include <gtest/gtest.h>
+
+#include <cstring>
 
 #include "core/client_state.h"
 #include "platform/ui.h"
@@ -8,78 +10,97 @@
 #include "tests/integration/web/web_server_fixture.h"
 #include "web/account.h"
 #include "web/canvas_window.h"
-#include "web/web_state.h"
+#include "web/decoders.h"
 
 namespace orvane::test {
 namespace {
 
-std::uint32_t pixelAt(platform::Window& w, int x, int y) {
-    return w.draw()->readRegion({x, y, x + 1, y + 1}).at(0, 0);
-}
+std::uint32_t pixelAt(platform::Window& w, int x, int y) { return w.draw()->readRegion({x, y, x + 1, y + 1}).at(0, 0); }
 
 class WebWindowTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(server.makeAuthority("windows"));
-        std::string error;
-        ASSERT_TRUE(server.start("windows", error)) << error;
-        platform::setExtraCaFile(server.caFile("windows"));
-        static int argc = 1;
-        static char name[] = "web_window_test";
-        static char* argv[] = {name, nullptr};
-        ui = platform::createHostUi(argc, argv);
-        ASSERT_NE(ui, nullptr);
-        web = std::make_unique<web::WebState>(state, platform::systemHttps());
-        web->host = "localhost";
-        web->port = server.port();
-        web->ui = ui.get();
-        platform::WindowSpec spec;
-        spec.title = "ORVANE";
-        spec.width = 550;
-        spec.height = 730;
-        spec.borderless = true;
-        main = ui->createWindow(spec, &mainHandler);
-        ASSERT_NE(main, nullptr);
-        main->show();
-        state.ui.mainWindow = main;
-    }
-    void TearDown() override { platform::setExtraCaFile(""); }
+    WebWindowTest() : web(std::make_unique<web::WebState>(state, platform::systemHttps())) {}
 
-    WebServerFixture server;
+    std::int32_t receive(const std::string& body) {
+        std::memcpy(web->responseBuffer, body.data(), body.size());
+        web->responseLength = body.size();
+        return static_cast<std::int32_t>(body.size());
+    }
+
     ClientState state;
-    std::unique_ptr<platform::Ui> ui;
     std::unique_ptr<web::WebState> web;
-    platform::WindowHandler mainHandler;
-    platform::Window* main = nullptr;
 };
 
+// 2 x 1 GIF: a red pixel and a transparent one.
+constexpr char kGif[] =
+    "GIF89a\x02\x00\x01\x00\x80\x00\x00\xFF\x00\x00\x00\x00\x00\x21\xF9\x04\x01\x00\x00\x01\x00"
+    "\x2C\x00\x00\x00\x00\x02\x00\x01\x00\x00\x02\x02\x44\x0A\x00\x3B";
+
+TEST_F(WebWindowTest, DecodersPngOnlyOrAnyFormatOnBlack) {
+    const auto png = webserver::usbIcon(0x00C000);
+    const std::int32_t n = receive(std::string(png.begin(), png.end()));
+    const auto icon = web::decodePng(*web, n);
+    ASSERT_TRUE(icon.has_value());
+    EXPECT_EQ(icon->width * 100 + icon->height, 3232);
+    EXPECT_EQ(icon->at(10, 16), 0xFF00C000u);
+    EXPECT_FALSE(web::decodePng(*web, 7).has_value());
+    EXPECT_FALSE(web::decodePng(*web, n / 2).has_value());  // cut short
+
+    const std::int32_t g = receive(std::string(kGif, sizeof kGif - 1));
+    EXPECT_FALSE(web::decodePng(*web, g).has_value());
+    const auto gif = web::decodeImage(*web, g);
+    ASSERT_TRUE(gif.has_value());
+    EXPECT_EQ(gif->at(0, 0), 0xFFFF0000u);
+    EXPECT_EQ(gif->at(1, 0), 0xFF000000u);  // transparency on opaque black
+    EXPECT_FALSE(web::decodeImage(*web, receive("not a picture")).has_value());
+    EXPECT_FALSE(web::decodeImage(*web, -1).has_value());
+}
+
 TEST_F(WebWindowTest, TalkerCardAndSharedPicture) {
-    const int talker = server.store().findOrCreateAccount("0000000000000042", "")->number;
+    WebServerFixture server;
+    std::string error;
+    ASSERT_TRUE(server.makeAuthority("windows"));
+    ASSERT_TRUE(server.start("windows", error)) << error;
+    platform::setExtraCaFile(server.caFile("windows"));
+    static int argc = 1;
+    static char name[] = "web_window_test";
+    static char* argv[] = {name, nullptr};
+    auto ui = platform::createHostUi(argc, argv);
+    ASSERT_NE(ui, nullptr);
+    web->host = "localhost";
+    web->port = server.port();
+    web->ui = ui.get();
+    platform::WindowSpec spec;
+    spec.width = 550;
+    spec.height = 730;
+    spec.borderless = true;
+    platform::WindowHandler mainHandler;
+    platform::Window* main = ui->createWindow(spec, &mainHandler);
+    ASSERT_NE(main, nullptr);
+    state.ui.mainWindow = main;
+
+    const int talker = server.store().findOrCreateAccount("42", "")->number;
     ASSERT_TRUE(server.store().setPicture(talker, webserver::usbIcon(0x00C000)));
-    ASSERT_TRUE(server.store().setCard(talker, {std::string("Lo\xC3\xAF" "c"), std::string("Brest"),
-                                                std::string("Hi"), std::nullopt, std::nullopt}));
+    ASSERT_TRUE(server.store().setCard(talker, {std::string("Lo\xC3\xAF" "c"), std::string("Brest"), std::string("Hi"), std::nullopt, std::nullopt}));
     state.channel.talkerAccount = talker;
     web::talkerCardTick(*web);
-    EXPECT_EQ(pixelAt(*main, 10, 340), 0xFFFF0000u);        // the red frame
+    EXPECT_EQ(pixelAt(*main, 10, 340), 0xFFFF0000u);  // the red frame
     EXPECT_EQ(pixelAt(*main, 41, 371), 0xFFFF0000u);
-    EXPECT_EQ(pixelAt(*main, 20, 356), 0xFF00C000u);        // the picture itself
+    EXPECT_EQ(pixelAt(*main, 20, 356), 0xFF00C000u);  // the picture
     EXPECT_EQ((pixelAt(*main, 275, 635) >> 8) & 0xFF, 0x7Fu);  // the tinted strip
 
-    const auto icon = webserver::usbIcon(0xE00000);
-    ASSERT_TRUE(server.store().setSharedPicture(4, {"p.png", icon}));
+    ASSERT_TRUE(server.store().setSharedPicture(4, {"p.png", webserver::usbIcon(0xE00000)}));
     state.channel.channelPort = 30004;
     web::toggleCanvasWindow(*web);
-    ASSERT_TRUE(web->canvasOpen);
     platform::Window* canvas = web->canvasWindow;
     ASSERT_NE(canvas, nullptr);
     canvas->handler()->onPaint(*canvas);
-    ASSERT_TRUE(web->sharedPicture.has_value());
     const std::uint32_t centre = pixelAt(*canvas, canvas->clientWidth() / 2, canvas->clientHeight() / 2);
-    EXPECT_GT((centre >> 16) & 0xFF, 0xD0u) << std::hex << centre;
+    EXPECT_GT((centre >> 16) & 0xFF, 0xD0u) << std::hex << centre;  // the enlarged red plug
     EXPECT_LT((centre >> 8) & 0xFF, 0x20u) << std::hex << centre;
     ui->destroyWindow(canvas);
     EXPECT_FALSE(web->canvasOpen);
-    EXPECT_EQ(web->canvasWindow, nullptr);
+    platform::setExtraCaFile("");
 }
 
 }  // namespace

@@ -1,10 +1,9 @@
 #pragma once
-// A scripted HTTPS: each request takes the next prepared reply (or a 404 when none is left)
-// and is recorded with its verb, path, header and body.
+// A scripted HTTPS: each request takes the next prepared reply (a 404 when none is left) and
+// is recorded with its verb, path, header and body.
 #include <algorithm>
 #include <cstdint>
 #include <deque>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,14 +17,10 @@ struct FakeReply {
     std::uint32_t status = 200;
     std::vector<std::string> chunks;  // the body, as the reads deliver it
 
-    static FakeReply ok(std::string body) {
+    static FakeReply ok(std::string body, std::uint32_t status = 200) {
         FakeReply r;
+        r.status = status;
         r.chunks.push_back(std::move(body));
-        return r;
-    }
-    static FakeReply withStatus(std::uint32_t s, std::string body = "") {
-        FakeReply r = ok(std::move(body));
-        r.status = s;
         return r;
     }
     static FakeReply failing(FailAt at) {
@@ -36,9 +31,7 @@ struct FakeReply {
 };
 
 struct SentRequest {
-    std::string verb;
-    std::string path;
-    std::string header;
+    std::string verb, path, header;
     std::vector<std::uint8_t> body;
 };
 
@@ -52,40 +45,30 @@ public:
 
     void queue(FakeReply r) { replies.push_back(std::move(r)); }
 
-    platform::HttpsHandle open(std::string_view) override {
-        if (failsAt(FakeReply::FailAt::Open)) return nullptr;
-        return make(Kind::Root);
-    }
+    platform::HttpsHandle open(std::string_view) override { return failsAt(FailAt::Open) ? nullptr : make(); }
     platform::HttpsHandle connect(platform::HttpsHandle, std::string_view h, std::uint16_t p) override {
         host = std::string(h);
         port = p;
-        if (failsAt(FakeReply::FailAt::Connect)) return nullptr;
-        return make(Kind::Connection);
+        return failsAt(FailAt::Connect) ? nullptr : make();
     }
     platform::HttpsHandle openRequest(platform::HttpsHandle, std::string_view verb, std::string_view path) override {
-        if (failsAt(FakeReply::FailAt::OpenRequest)) return nullptr;
-        auto h = make(Kind::Request);
-        Handle* r = get(h);
-        r->reply = next();
+        if (failsAt(FailAt::OpenRequest)) return nullptr;
+        platform::HttpsHandle h = make();
+        get(h)->reply = next();
+        get(h)->index = sent.size();
         sent.push_back({std::string(verb), std::string(path), "", {}});
-        r->index = sent.size() - 1;
         return h;
     }
     bool sendRequest(platform::HttpsHandle h, std::string_view header, const void* body, std::size_t n) override {
-        Handle* r = get(h);
-        SentRequest& s = sent[r->index];
+        SentRequest& s = sent[get(h)->index];
         s.header = std::string(header);
-        const auto* b = static_cast<const std::uint8_t*>(body);
-        if (b != nullptr) s.body.assign(b, b + n);
-        return r->reply.failAt != FakeReply::FailAt::Send;
+        if (body != nullptr) s.body.assign(static_cast<const std::uint8_t*>(body), static_cast<const std::uint8_t*>(body) + n);
+        return get(h)->reply.failAt != FailAt::Send;
     }
-    bool receiveResponse(platform::HttpsHandle h) override {
-        return get(h)->reply.failAt != FakeReply::FailAt::Receive;
-    }
+    bool receiveResponse(platform::HttpsHandle h) override { return get(h)->reply.failAt != FailAt::Receive; }
     bool queryStatusCode(platform::HttpsHandle h, std::uint32_t& code) override {
-        Handle* r = get(h);
-        if (r == nullptr || r->reply.failAt == FakeReply::FailAt::StatusQuery) return false;
-        code = r->reply.status;
+        if (h == nullptr || get(h)->reply.failAt == FailAt::StatusQuery) return false;
+        code = get(h)->reply.status;
         return true;
     }
     bool queryDataAvailable(platform::HttpsHandle h, std::size_t& available) override {
@@ -112,29 +95,24 @@ public:
     unsigned long lastError() override { return 12029; }
 
 private:
-    enum class Kind { Root, Connection, Request };
+    using FailAt = FakeReply::FailAt;
     struct Handle {
-        Kind kind;
         FakeReply reply;
-        std::size_t index = 0;
-        std::size_t chunk = 0;
-        std::size_t offset = 0;
+        std::size_t index = 0, chunk = 0, offset = 0;
     };
-
-    platform::HttpsHandle make(Kind k) {
+    platform::HttpsHandle make() {
         ++openHandles;
-        return reinterpret_cast<platform::HttpsHandle>(new Handle{k, {}, 0, 0, 0});
+        return reinterpret_cast<platform::HttpsHandle>(new Handle);
     }
     static Handle* get(platform::HttpsHandle h) { return reinterpret_cast<Handle*>(h); }
-
     FakeReply next() {
-        if (replies.empty()) return FakeReply::withStatus(404, "Not Found");
+        if (replies.empty()) return FakeReply::ok("Not Found", 404);
         FakeReply r = std::move(replies.front());
         replies.pop_front();
         return r;
     }
     // An early failure uses up the prepared reply, as the request never gets further.
-    bool failsAt(FakeReply::FailAt at) {
+    bool failsAt(FailAt at) {
         if (replies.empty() || replies.front().failAt != at) return false;
         replies.pop_front();
         return true;

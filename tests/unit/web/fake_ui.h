@@ -1,6 +1,6 @@
 #pragma once
-// A UI that records what the web code asks of it: message boxes, the file chooser's answer,
-// windows (each with a pixel surface that the canvas really draws on, texts being logged).
+// A UI that records what the web code asks of it: message boxes, the file chooser's answers,
+// windows with a pixel surface the canvas really draws on (texts are logged, not drawn).
 #include <deque>
 #include <functional>
 #include <memory>
@@ -16,20 +16,14 @@ struct DrawnText {
     int x = 0, y = 0;
     std::string text;
     platform::Colour colour = 0;
-    int height = 0;
 };
 
 class FakeCanvas final : public platform::Canvas {
 public:
-    FakeCanvas(platform::Image& surface, std::vector<DrawnText>& texts, std::vector<std::string>& log)
-        : surface_(surface), texts_(texts), log_(log) {}
-
-    void fillRect(platform::Rect r, platform::Colour c) override {
-        log_.push_back("fill");
-        paint(r, c);
-    }
+    FakeCanvas(platform::Image& s, std::vector<DrawnText>& texts, std::vector<std::string>& log)
+        : surface_(s), texts_(texts), log_(log) {}
+    void fillRect(platform::Rect r, platform::Colour c) override { paint(r, c); }
     void frameRect(platform::Rect r, platform::Colour c) override {
-        log_.push_back("frame");
         paint({r.left, r.top, r.right, r.top + 1}, c);
         paint({r.left, r.bottom - 1, r.right, r.bottom}, c);
         paint({r.left, r.top, r.left + 1, r.bottom}, c);
@@ -38,10 +32,9 @@ public:
     void roundRect(platform::Rect, int, int, platform::Colour, int, platform::Colour) override {}
     void line(platform::Point, platform::Point, platform::Colour, int) override {}
     void ellipse(platform::Rect, platform::Colour, int, platform::Colour) override {}
-    void text(int x, int y, std::string_view utf8, const platform::Font& f, platform::Colour fg,
+    void text(int x, int y, std::string_view t, const platform::Font&, platform::Colour fg,
               std::optional<platform::Colour>) override {
-        log_.push_back("text");
-        texts_.push_back({x, y, std::string(utf8), fg, f.height});
+        texts_.push_back({x, y, std::string(t), fg});
     }
     void textCentred(platform::Rect, std::string_view, const platform::Font&, platform::Colour,
                      std::optional<platform::Colour>, bool) override {}
@@ -51,29 +44,25 @@ public:
             for (int i = 0; i < img.width; ++i) put(x + i, y + j, img.at(i, j));
     }
     void blitStretched(const platform::Image& img, platform::Rect r) override {
-        log_.push_back("stretch " + std::to_string(r.left) + "," + std::to_string(r.top) + " " +
-                       std::to_string(r.width()) + "x" + std::to_string(r.height()) + " of " +
-                       std::to_string(img.width) + "x" + std::to_string(img.height));
+        log_.push_back(std::to_string(img.width) + "x" + std::to_string(img.height) + " at " + std::to_string(r.left) +
+                       "," + std::to_string(r.top) + " " + std::to_string(r.width()) + "x" + std::to_string(r.height()));
     }
     void blitTransparent(const platform::Image&, int, int) override {}
     platform::Image readRegion(platform::Rect r) override {
         platform::Image out(r.width(), r.height());
         for (int j = 0; j < r.height(); ++j)
-            for (int i = 0; i < r.width(); ++i) out.at(i, j) = get(r.left + i, r.top + j);
+            for (int i = 0; i < r.width(); ++i) out.at(i, j) = inside(r.left + i, r.top + j) ? surface_.at(r.left + i, r.top + j) : 0xFF000000u;
         return out;
     }
 
 private:
+    bool inside(int x, int y) const { return x >= 0 && y >= 0 && x < surface_.width && y < surface_.height; }
+    void put(int x, int y, std::uint32_t p) {
+        if (inside(x, y)) surface_.at(x, y) = p;
+    }
     void paint(platform::Rect r, platform::Colour c) {
         for (int y = r.top; y < r.bottom; ++y)
             for (int x = r.left; x < r.right; ++x) put(x, y, platform::toPixel(c));
-    }
-    void put(int x, int y, std::uint32_t p) {
-        if (x >= 0 && y >= 0 && x < surface_.width && y < surface_.height) surface_.at(x, y) = p;
-    }
-    std::uint32_t get(int x, int y) const {
-        if (x >= 0 && y >= 0 && x < surface_.width && y < surface_.height) return surface_.at(x, y);
-        return 0xFF000000u;
     }
     platform::Image& surface_;
     std::vector<DrawnText>& texts_;
@@ -82,26 +71,18 @@ private:
 
 class FakeWindow final : public platform::Window {
 public:
-    FakeWindow(platform::WindowSpec s, platform::WindowHandler* h)
-        : spec(std::move(s)), handler_(h), surface(spec.width, spec.height) {}
-
+    FakeWindow(platform::WindowSpec s, platform::WindowHandler* h) : spec(std::move(s)), handler_(h), surface(spec.width, spec.height) {}
     std::unique_ptr<platform::Canvas> draw() override { return std::make_unique<FakeCanvas>(surface, texts, log); }
     void invalidate() override { ++invalidations; }
     platform::Rect screenRect() const override { return {spec.x, spec.y, spec.x + spec.width, spec.y + spec.height}; }
-    int clientWidth() const override { return clientW > 0 ? clientW : spec.width; }
-    int clientHeight() const override { return clientH > 0 ? clientH : spec.height; }
-    void move(int x, int y) override {
-        spec.x = x;
-        spec.y = y;
-    }
+    int clientWidth() const override { return clientW; }
+    int clientHeight() const override { return clientH; }
+    void move(int, int) override {}
     void show() override { shown = true; }
     void setEnabled(bool e) override { enabledLog.push_back(e); }
     void setForeground() override { ++foregroundCalls; }
     bool isForeground() const override { return false; }
-    void setScrollRanges(int h, int v) override {
-        scrollH = h;
-        scrollV = v;
-    }
+    void setScrollRanges(int h, int v) override { scroll = {h, v}; }
     void addControl(const platform::ControlSpec&) override {}
     void clearControls() override {}
     platform::WindowHandler* handler() const override { return handler_; }
@@ -112,41 +93,33 @@ public:
     std::vector<DrawnText> texts;
     std::vector<std::string> log;
     std::vector<bool> enabledLog;
-    int clientW = 0, clientH = 0;
-    int invalidations = 0;
-    int foregroundCalls = 0;
-    int scrollH = 0, scrollV = 0;
+    int clientW = 584, clientH = 540, invalidations = 0, foregroundCalls = 0;
+    platform::Point scroll;
     bool shown = false;
 };
 
 struct ShownBox {
     platform::Window* owner;
-    std::string text;
-    std::string caption;
+    std::string text, caption;
     platform::MessageIcon icon;
 };
 
 class FakeUi final : public platform::Ui {
 public:
     std::vector<ShownBox> boxes;
-    std::deque<std::string> chooserAnswers;  // empty string = cancelled
+    std::deque<std::string> chooserAnswers;  // none left: cancelled
     std::vector<std::unique_ptr<FakeWindow>> windows;
-    std::vector<platform::Window*> destroyed;
-    std::vector<platform::Window*> postedDestroys;
-    std::string lastFilterName, lastPatterns;
+    std::vector<platform::Window*> destroyed, postedDestroys;
+    std::string chooserFilter;
 
+    // The main window: 550 x 730 at (400, 300).
     FakeWindow* mainWindow() {
         platform::WindowSpec s;
-        s.x = 400;
-        s.y = 300;
-        s.width = 550;
-        s.height = 730;
-        windows.push_back(std::make_unique<FakeWindow>(s, nullptr));
-        return windows.back().get();
+        s.x = 400, s.y = 300, s.width = 550, s.height = 730;
+        return static_cast<FakeWindow*>(createWindow(s, nullptr));
     }
-
-    platform::Window* createWindow(const platform::WindowSpec& spec, platform::WindowHandler* handler) override {
-        windows.push_back(std::make_unique<FakeWindow>(spec, handler));
+    platform::Window* createWindow(const platform::WindowSpec& spec, platform::WindowHandler* h) override {
+        windows.push_back(std::make_unique<FakeWindow>(spec, h));
         return windows.back().get();
     }
     void destroyWindow(platform::Window* w) override {
@@ -154,15 +127,13 @@ public:
         destroyed.push_back(w);
     }
     void postDestroy(platform::Window* w) override { postedDestroys.push_back(w); }
-    int messageBox(platform::Window* owner, std::string_view text, std::string_view caption,
-                   platform::MessageIcon icon) override {
+    int messageBox(platform::Window* owner, std::string_view text, std::string_view caption, platform::MessageIcon icon) override {
         boxes.push_back({owner, std::string(text), std::string(caption), icon});
         return 1;
     }
     void aboutBox(platform::Window*, std::string_view) override {}
     std::string chooseOpenFile(std::string_view filterName, std::string_view patterns) override {
-        lastFilterName = std::string(filterName);
-        lastPatterns = std::string(patterns);
+        chooserFilter = std::string(filterName) + "|" + std::string(patterns);
         if (chooserAnswers.empty()) return {};
         std::string a = chooserAnswers.front();
         chooserAnswers.pop_front();
@@ -181,7 +152,7 @@ public:
     int screenHeight() const override { return 1024; }
 };
 
-// Records the web addresses opened in the browser; everything else fails.
+// Records the web addresses opened in the browser; nothing else works.
 class FakeSystem final : public platform::System {
 public:
     std::vector<std::string> opened;
