@@ -278,10 +278,12 @@ public:
     BoundedText(char* out, std::size_t capacity) : out_(out), capacity_(capacity) {
         if (capacity_ > 0) out_[0] = '\0';
     }
-    template <class... Args>
-    void put(const char* format, Args... args) {
+    __attribute__((format(printf, 2, 3))) void put(const char* format, ...) {
         if (used_ + 1 >= capacity_) return;
-        int n = std::snprintf(out_ + used_, capacity_ - used_, format, args...);
+        va_list args;
+        va_start(args, format);
+        int n = std::vsnprintf(out_ + used_, capacity_ - used_, format, args);
+        va_end(args);
         if (n < 0) return;
         std::size_t room = capacity_ - used_ - 1;
         used_ += static_cast<std::size_t>(n) < room ? static_cast<std::size_t>(n) : room;
