@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/text.h"
+#include "servers/web/demo_seed.h"
 #include "servers/web/http_server.h"
 #include "servers/web/store.h"
 
@@ -35,8 +36,11 @@ Serving:
   Prints "listening on port N" when ready; stops on SIGINT or SIGTERM.
 
 Operator commands (all take --db FILE):
-  create-account --machine ID          account of a machine identifier (made when new);
-                                       prints its number
+  create-account --machine ID [--number N]
+                                       account of a machine identifier (made when new,
+                                       with number N when given); prints its number
+  seed-demo                            the demo talkers' users (3001, 3002, 3010) with
+                                       cards and pictures, a shared picture on channel 1
   set-status --machine ID --status S [--message TEXT]
                                        status sent in the account reply: 0 normal,
                                        200 or 240 stop the client, 220 stop and open the
@@ -155,10 +159,13 @@ int operatorCommand(Store& store, const Args& a) {
         }
         return 0;
     }
+    if (cmd == "seed-demo") return seedDemo(store) ? 0 : fail("cannot store the demo users");
     if (cmd == "create-account" || cmd == "set-status") {
         if (a.get("machine").empty()) return fail("--machine is required");
-        const auto acc = store.findOrCreateAccount(a.get("machine"), "");
-        if (!acc) return fail("no account number left");
+        if (a.has("number") && !parseInt(a.get("number"), 1, 65535, number)) return fail("bad --number (1..65535)");
+        const auto acc = number != 0 ? store.createAccount(a.get("machine"), number)
+                                     : store.findOrCreateAccount(a.get("machine"), "");
+        if (!acc) return fail("no account: number or machine taken, or no number left");
         if (cmd == "create-account") {
             std::printf("%d\n", acc->number);
             return 0;

@@ -169,6 +169,17 @@ std::optional<Account> Store::findOrCreateAccount(const std::string& machineId, 
     return a;
 }
 
+std::optional<Account> Store::createAccount(const std::string& machineId, int number) {
+    {
+        std::lock_guard<std::mutex> hold(mutex_);
+        Statement add(db_, "INSERT OR IGNORE INTO accounts(number, machine_id) VALUES (?1, ?2)");
+        if (!add.bind(1, number).bind(2, machineId).run()) return std::nullopt;
+    }
+    auto account = accountByNumber(number);
+    if (!account || account->machineId != machineId) return std::nullopt;
+    return account;
+}
+
 std::optional<Account> Store::accountByNumber(int number) {
     std::lock_guard<std::mutex> hold(mutex_);
     Statement s(db_, (std::string(kAccountColumns) + "WHERE number = ?1").c_str());

@@ -47,6 +47,9 @@ public:
     // The account of a machine, made on first sight with a new unique number (none when all
     // 16-bit numbers are taken).
     std::optional<Account> findOrCreateAccount(const std::string& machineId, const std::string& version);
+    // An account with a chosen number (demo users); the existing one when that machine already
+    // has exactly this number, none when the number or the machine is taken otherwise.
+    std::optional<Account> createAccount(const std::string& machineId, int number);
     std::optional<Account> accountByNumber(int number);
     std::vector<Account> accounts();
     bool setStatus(const std::string& machineId, int status, const std::string& message);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "servers/web/demo_seed.h"
 #include "servers/web/png_writer.h"
 
 namespace orvane::webserver {
@@ -41,6 +42,15 @@ TEST_F(RoutesTest, AccountsAreMadeOnFirstSightWithUniqueNumbers) {
     EXPECT_EQ(text(r).substr(98, 29), std::string(29, 'a'));
     EXPECT_EQ(text(r).substr(130, 4), std::string("bcd\0", 4));
     EXPECT_EQ(get("/Hv3Km8Qz2R.php?S=2&V=x&A=&F=").status, 400);
+}
+
+TEST_F(RoutesTest, DemoUsersKeepTheirNumbers) {
+    ASSERT_TRUE(seedDemo(store));
+    ASSERT_TRUE(seedDemo(store));  // again: nothing changes
+    EXPECT_NE(text(get("/users/3010/client.xml")).find("<PRENOM>H&#xE9;l\xC3\xA8ne</PRENOM>"), std::string::npos);
+    EXPECT_EQ(get("/users/3002/images.php?N=2").contentType, "image/png");
+    EXPECT_FALSE(store.createAccount("other", 3001).has_value());
+    EXPECT_EQ(text(account("new")).substr(34, 5), "03011");
 }
 
 TEST_F(RoutesTest, CardColourAndPicturesOfAUser) {
