@@ -1,7 +1,8 @@
 # The web server's part of the lab, sourced by lab/orvane-lab (start_web_server), which
 # provides ROOT, RUN, LAB, start_bg, pid_of, log and die. Makes a certificate authority for
 # this lab run, seeds the demo talkers' users, serves on the clients' build port and sets
-# WEB_CA, which the clients receive as ORVANE_WEB_CA_FILE.
+# WEB_CA, which the clients receive as ORVANE_WEB_CA_FILE. The lab reads the database at
+# $web_dir/orvane-web.db to give its clients their accounts.
 web_dir="$LAB/web"
 mkdir -p "$web_dir/pictures"
 web_port="$(sed -n 's/^ORVANE_WEB_PORT:STRING=//p' "$RUN/../CMakeCache.txt" 2>/dev/null || true)"
