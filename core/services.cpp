@@ -37,7 +37,7 @@ void ProcessAudioUi::exitProcess(int code) {
 }
 
 ProductionServices::ProductionServices(ClientState& state, platform::Ui& ui, platform::System& system)
-    : state_(state), ui_(ui), system_(system), audioUi_(ui),
+    : state_(state), audioUi_(ui),
       web_(std::make_unique<web::WebState>(state, platform::systemHttps())) {
     web_->ui = &ui;
     web_->system = &system;

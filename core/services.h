@@ -68,8 +68,6 @@ public:
 
 private:
     ClientState& state_;
-    platform::Ui& ui_;
-    platform::System& system_;
     net::ControlUi* controlUi_ = nullptr;
     ProcessAudioUi audioUi_;
     std::unique_ptr<web::WebState> web_;
