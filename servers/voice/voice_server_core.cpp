@@ -300,7 +300,9 @@ private:
 
 std::size_t VoiceServerCore::writeStatus(char* out, std::size_t capacity) const {
     BoundedText t(out, capacity);
-    t.put("clients %d load %u (%u/s)\n", clients_.count(), load_.code(), load_.lastRate());
+    t.put("clients %d load %u (%u/s) in %llu voice-out %llu control-out %llu\n", clients_.count(), load_.code(),
+          load_.lastRate(), static_cast<unsigned long long>(stats_.datagramsIn),
+          static_cast<unsigned long long>(stats_.voiceOut), static_cast<unsigned long long>(stats_.controlOut));
     for (int ch = 0; ch < kServerChannels; ++ch) {
         if (clients_.memberCount(ch) == 0) continue;
         t.put("channel %d:", ch);
