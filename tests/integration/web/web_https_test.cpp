@@ -2,15 +2,18 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <thread>
 
 #include "core/client_state.h"
 #include "net/datagrams.h"
+#include "servers/web/png_writer.h"
 #include "tests/integration/web/web_server_fixture.h"
 #include "tests/unit/web/fake_ui.h"
 #include "web/account.h"
 #include "web/colour_save.h"
 #include "web/picture_upload.h"
 #include "web/web_client.h"
+#include "web/web_paths.h"
 
 namespace orvane::test {
 namespace {
@@ -87,6 +90,28 @@ TEST_F(WebHttpsTest, DoubledSlashesAnd404) {
     const std::string before = body();
     EXPECT_EQ(web::webGet(*web, "/echange/", 9, 1), 0);  // channel 9 has no picture
     EXPECT_EQ(body(), before);
+}
+
+TEST_F(WebHttpsTest, TwoThreadsNeverMixTheirReplies) {
+    // The serial device thread fetches its icon while the user-interface thread reads cards.
+    const int number = server->store().findOrCreateAccount(state.identity.machineId, "")->number;
+    ASSERT_TRUE(server->store().setCard(number, {std::string("Ana"), std::nullopt, std::nullopt, std::nullopt, std::nullopt}));
+    const auto red = webserver::usbIcon(0xE00000);
+    const std::string icon(red.begin(), red.end());
+    int iconsOk = 0, cardsOk = 0;
+    std::thread serial([&] {
+        for (int i = 0; i < 20; ++i) {
+            auto hold = web->lockRequests();
+            if (web::webGet(*web, "/usb/", 0, 3) > 0 && body() == icon) ++iconsOk;
+        }
+    });
+    for (int i = 0; i < 20; ++i) {
+        auto hold = web->lockRequests();
+        if (web::getPath(*web, web::userPath(number, "client.xml")) > 0 && body().find("<PRENOM>Ana</PRENOM>") != std::string::npos) ++cardsOk;
+    }
+    serial.join();
+    EXPECT_EQ(iconsOk, 20);
+    EXPECT_EQ(cardsOk, 20);
 }
 
 TEST_F(WebHttpsTest, BodiesUpToTheBufferSize) {
