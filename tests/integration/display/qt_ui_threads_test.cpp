@@ -1,0 +1,77 @@
+// Work handed to the UI thread from other threads: it runs there and the caller waits for it;
+// after the loop has ended nobody waits for ever.
+#include <gtest/gtest.h>
+
+#include <QThread>
+#include <atomic>
+#include <thread>
+
+#include "tests/fakes/qt_test_ui.h"
+
+namespace orvane {
+namespace {
+
+class Recorder final : public platform::WindowHandler {
+public:
+    void onDestroy(platform::Window&) override {
+        destroyedOnUiThread = QThread::currentThread() == qApp->thread();
+        ++destroyed;
+    }
+    std::atomic<int> destroyed{0};
+    std::atomic<bool> destroyedOnUiThread{false};
+};
+
+TEST(QtUiThreads, WorkerDestroysAWindowAndDrawsOnIt) {
+    auto& ui = test::testUi();
+    Recorder handler;
+    platform::WindowSpec spec;
+    spec.title = "worker target";
+    spec.width = 40;
+    spec.height = 30;
+    platform::Window* w = ui.createWindow(spec, &handler);
+    ASSERT_NE(w, nullptr);
+    std::atomic<int> seenAfterDestroy{-1};
+    std::thread worker([&] {
+        {
+            auto c = w->draw();  // any thread may draw
+            c->fillRect({0, 0, 40, 30}, platform::rgb(1, 2, 3));
+        }
+        ui.destroyWindow(w);  // waits until done on the UI thread
+        seenAfterDestroy = handler.destroyed.load();
+        auto late = w->draw();  // a destroyed window is a harmless shell
+        late->fillRect({0, 0, 40, 30}, 0);
+        ui.post([&] { ui.quit(0); });
+    });
+    ui.run();
+    worker.join();
+    EXPECT_EQ(seenAfterDestroy.load(), 1);
+    EXPECT_TRUE(handler.destroyedOnUiThread.load());
+    ui.destroyWindow(w);  // twice is harmless
+    EXPECT_EQ(handler.destroyed.load(), 1);
+}
+
+TEST(QtUiThreads, InvokeAfterTheLoopEndedDoesNotWaitForEver) {
+    auto& ui = test::testUi();
+    ui.post([&] { ui.quit(0); });
+    ui.run();
+    bool ran = false;
+    std::thread late([&] { ui.invoke([&] { ran = true; }); });
+    late.join();  // returns: the loop is over
+    EXPECT_FALSE(ran);
+}
+
+TEST(QtUiThreads, QuitBeforeTheLoopEndsItAtOnce) {
+    auto& ui = test::testUi();
+    ui.quit(7);
+    EXPECT_EQ(ui.run(), 7);
+    int ticks = 0;
+    int timer = ui.startTimer(10, [&] {
+        if (++ticks == 3) ui.quit(0);
+    });
+    EXPECT_EQ(ui.run(), 0);  // the earlier quit was used up
+    ui.killTimer(timer);
+    EXPECT_EQ(ticks, 3);
+}
+
+}  // namespace
+}  // namespace orvane
