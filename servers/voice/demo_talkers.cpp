@@ -40,7 +40,11 @@ std::int64_t DemoTalkers::step(std::int64_t nowUs) {
     if (nextKeepaliveUs_ < next) next = nextKeepaliveUs_;
     for (int i = 0; i < count_; ++i) {
         Talker& t = talkers_[static_cast<std::size_t>(i)];
-        t.client.drain();
+        if (t.client.drain() > 0) t.lastHeardUs = nowUs;
+        if (t.speechStartUs < 0 && voiceBlocks_ > 0 && nowUs >= t.nextTalkUs &&
+            nowUs - t.lastHeardUs < kQuietUs) {
+            t.nextTalkUs = nowUs + kQuietUs;  // someone talks: try again later
+        }
         if (t.speechStartUs < 0 && voiceBlocks_ > 0 && nowUs >= t.nextTalkUs) {
             t.speechStartUs = nowUs;
             t.blocksDone = 0;

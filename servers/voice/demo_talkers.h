@@ -1,6 +1,7 @@
 #pragma once
 // Simulated users for the demo: each joins a channel, keeps itself present with keepalives
 // like a client and, every so often, speaks a recorded voice block by block at the real pace.
+// Like polite radio users they wait for a quiet channel before they start.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -19,6 +20,7 @@ public:
     static constexpr int kMaxTalkers = 32;
     static constexpr int kKeepaliveMs = 20;
     static constexpr std::int64_t kBlockUs = 31250;
+    static constexpr std::int64_t kQuietUs = 1'000'000;  // silence that makes a channel free
 
     // `voice` is 16-bit stereo 8000 Hz sound, a whole number of 1000-byte blocks.
     DemoTalkers(const std::uint8_t* voice, std::size_t voiceBlocks, int everySeconds);
@@ -36,6 +38,7 @@ private:
         SimClient client;
         std::int64_t nextTalkUs = 0;  // when the next speech starts
         std::int64_t speechStartUs = -1;
+        std::int64_t lastHeardUs = -1'000'000'000;  // when voice last came from its channel
         std::size_t blocksDone = 0;
     };
 

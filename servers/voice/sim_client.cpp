@@ -145,12 +145,14 @@ int SimClient::receiveControl(std::uint8_t* buffer, std::size_t capacity, int ti
 
 int SimClient::drain() {
     std::uint8_t scratch[2048];
-    int n = 0;
+    int voice = 0;
     for (int fd : {voiceFd_, controlFd_}) {
         if (fd < 0) continue;
-        while (::recv(fd, scratch, sizeof scratch, MSG_DONTWAIT) >= 0) ++n;
+        ssize_t n;
+        while ((n = ::recv(fd, scratch, sizeof scratch, MSG_DONTWAIT)) >= 0)
+            if (fd == voiceFd_ && n > 0 && (scratch[0] == 'A' || scratch[0] == 'B')) ++voice;
     }
-    return n;
+    return voice;
 }
 
 }  // namespace orvane::server

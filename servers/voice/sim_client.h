@@ -37,7 +37,8 @@ public:
     // length, or -1 when none came.
     int receiveVoice(std::uint8_t* buffer, std::size_t capacity, int timeoutMs);
     int receiveControl(std::uint8_t* buffer, std::size_t capacity, int timeoutMs);
-    // Reads and forgets whatever waits on both sockets; returns how many datagrams.
+    // Reads and forgets whatever waits on both sockets; returns how many voice datagrams
+    // (kind "A" or "B") were among them.
     int drain();
 
     Endpoint voiceEndpoint() const { return voice_; }
