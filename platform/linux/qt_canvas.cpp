@@ -66,7 +66,7 @@ void QtCanvas::frameRect(Rect r, Colour c) {
 }
 
 void QtCanvas::roundRect(Rect r, int cornerW, int cornerH, Colour pen, int penWidth, Colour fill) {
-    if (!paintable()) return;
+    if (r.width() <= 0 || r.height() <= 0 || !paintable()) return;
     tracked(toQRect(r).adjusted(-penWidth, -penWidth, penWidth, penWidth), [&] {
     painter_.save();
     painter_.setRenderHint(QPainter::Antialiasing, true);
@@ -99,7 +99,7 @@ void QtCanvas::line(Point a, Point b, Colour c, int width) {
 }
 
 void QtCanvas::ellipse(Rect r, Colour pen, int penWidth, Colour fill) {
-    if (!paintable()) return;
+    if (r.width() <= 0 || r.height() <= 0 || !paintable()) return;
     tracked(toQRect(r).adjusted(-penWidth, -penWidth, penWidth, penWidth), [&] {
         painter_.save();
         painter_.setBrush(toQColor(fill));
