@@ -1,4 +1,5 @@
-// The server program over real loopback sockets: relay, rosters, supervisor, time-out, exit.
+// The server program over real loopback sockets: batched relay, garbage, signals, operator
+// orders. (Rosters, orders and time-outs with real clients: tests/e2e.)
 #include <signal.h>
 #include <unistd.h>
 
@@ -50,35 +51,6 @@ TEST_F(VoiceServerLoopback, RelaysEveryBlockInOrderToTheChannelOnly) {
     }
     EXPECT_EQ(other.receiveVoice(buf, sizeof buf, 200), -1);
     EXPECT_EQ(a.receiveVoice(buf, sizeof buf, 0), -1);
-}
-
-TEST_F(VoiceServerLoopback, RostersAndTheTimeOutOfAVanishedClient) {
-    SimClient a, b;
-    ASSERT_TRUE(a.start(address, 4, 2001));
-    ASSERT_TRUE(b.start(address, 4, 2002));
-    keepPresent({&a, &b}, 100);
-    EXPECT_EQ(roster(a, 4), (std::vector<int>{2001, 2002}));
-    b.close();  // killed: no goodbye, just silence
-    keepPresent({&a}, 2500);
-    EXPECT_EQ(roster(a, 4), (std::vector<int>{2001}));
-    EXPECT_NE(lab::readFile(logPath).find("leave channel 4 account 2002"), std::string::npos);
-}
-
-TEST_F(VoiceServerLoopback, SupervisorClosesTheOrderedAccountOnly) {
-    SimClient a, b;
-    ASSERT_TRUE(a.start(address, 0, 3001));
-    ASSERT_TRUE(b.start(address, 0, 3002));
-    keepPresent({&a, &b}, 100);
-    ASSERT_EQ(order("close account 3002"), 0);
-    EXPECT_NE(order("close the door"), 0);
-    std::uint8_t buf[64];
-    for (SimClient* c : {&a, &b}) {
-        c->drain();
-        c->sendSupervisorQuery(0);
-        ASSERT_EQ(c->receiveControl(buf, sizeof buf, 3000), 3);
-        EXPECT_EQ(buf[0], 'A');
-        EXPECT_EQ(buf[2], c == &b ? 240 : 0);
-    }
 }
 
 TEST_F(VoiceServerLoopback, EndsCleanlyOnSigterm) {

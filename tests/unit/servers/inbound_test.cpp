@@ -106,12 +106,5 @@ TEST(Outbound, RosterReplyNeverListsMoreThanSixteen) {
     EXPECT_EQ(out[n], 0xEE);  // nothing written past the reply
 }
 
-TEST(Outbound, VoiceHeaderLayout) {
-    std::uint8_t h[24];
-    fillVoiceHeader(h, VoiceHeaderFields{'B', 9, 0x81, 0x4CF8, 3});
-    const std::uint8_t expected[24] = {'B', 9, 0x81, 0xF8, 0x4C, 3, 0, 1};
-    EXPECT_EQ(0, std::memcmp(h, expected, 24));
-}
-
 }  // namespace
 }  // namespace orvane::server
