@@ -154,19 +154,31 @@ void QtCanvas::copyPixels(const Image& img, int x, int y, bool skipBlack) {
     const int y1 = std::min(surface_.height(), y + img.height);
     if (x0 >= x1 || y0 >= y1) return;
     // The painter's pending work is already on the surface (the raster engine draws at once).
-    bool changed = false;
+    // Branch-free inner loops (the compiler vectorises them); `diff` tells whether anything
+    // on the surface changed.
+    std::uint32_t diff = 0;
+    const std::size_t stride = static_cast<std::size_t>(surface_.bytesPerLine() / 4);
+    auto* base = reinterpret_cast<std::uint32_t*>(surface_.bits());
+    const int n = x1 - x0;
     for (int sy = y0; sy < y1; ++sy) {
-        auto* row = reinterpret_cast<std::uint32_t*>(surface_.scanLine(sy));
-        const std::uint32_t* src = img.pixels.data() + static_cast<std::size_t>(sy - y) * img.width;
-        for (int sx = x0; sx < x1; ++sx) {
-            std::uint32_t p = src[sx - x];
-            if (skipBlack && (p & 0x00FFFFFFu) == 0) continue;
-            p |= 0xFF000000u;
-            changed = changed || row[sx] != p;
-            row[sx] = p;
+        std::uint32_t* row = base + static_cast<std::size_t>(sy) * stride + x0;
+        const std::uint32_t* src = img.pixels.data() + static_cast<std::size_t>(sy - y) * img.width + (x0 - x);
+        if (skipBlack) {
+            for (int i = 0; i < n; ++i) {
+                const std::uint32_t p = src[i];
+                const std::uint32_t v = (p & 0x00FFFFFFu) != 0 ? (p | 0xFF000000u) : row[i];
+                diff |= row[i] ^ v;
+                row[i] = v;
+            }
+        } else {
+            for (int i = 0; i < n; ++i) {
+                const std::uint32_t v = src[i] | 0xFF000000u;
+                diff |= row[i] ^ v;
+                row[i] = v;
+            }
         }
     }
-    if (changed) touch(QRect(QPoint(x0, y0), QPoint(x1 - 1, y1 - 1)));
+    if (diff != 0) touch(QRect(QPoint(x0, y0), QPoint(x1 - 1, y1 - 1)));
 }
 
 void QtCanvas::blit(const Image& img, int x, int y) { copyPixels(img, x, y, false); }
