@@ -81,6 +81,9 @@ private:
 
     mutable std::mutex surfaceLock_;
     QImage surfaceImage_;
+    // What the widget shows (UI thread only): a present copies in only the pixels that differ,
+    // so a panel redrawn to the same look costs the screen nothing.
+    QImage shownImage_;
     std::atomic<bool> paintPending_{true};
     std::atomic<bool> presentQueued_{false};
     std::mutex dirtyLock_;

@@ -144,6 +144,7 @@ QtWindow::QtWindow(QtUi& ui, const WindowSpec& spec, WindowHandler* handler)
       width_(std::max(1, spec.width)), height_(std::max(1, spec.height)) {
     surfaceImage_ = QImage(width_, height_, QImage::Format_RGB32);
     surfaceImage_.fill(toQColor(spec.background));
+    shownImage_ = surfaceImage_.copy();
 
     QtWindow* parent = ui_.live(spec.parent);
     QtWindow* owner = ui_.live(spec.owner);
@@ -228,7 +229,25 @@ void QtWindow::presentNow() {
         area = dirty_;
         dirty_ = QRect();
     }
-    if (alive_ && surface_ && !area.isEmpty()) surface_->update(area);
+    if (!alive_ || !surface_ || area.isEmpty()) return;
+    QRect changed;
+    {
+        std::lock_guard<std::mutex> lock(surfaceLock_);
+        area &= surfaceImage_.rect();
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            const auto* from = reinterpret_cast<const std::uint32_t*>(surfaceImage_.constScanLine(y));
+            auto* to = reinterpret_cast<std::uint32_t*>(shownImage_.scanLine(y));
+            int first = area.right() + 1, last = area.left() - 1;
+            for (int x = area.left(); x <= area.right(); ++x) {
+                if (from[x] == to[x]) continue;
+                first = std::min(first, x);
+                last = x;
+                to[x] = from[x];
+            }
+            if (first <= last) changed |= QRect(first, y, last - first + 1, 1);
+        }
+    }
+    if (!changed.isEmpty()) surface_->update(changed);
 }
 
 void QtWindow::invalidate() {
@@ -242,8 +261,7 @@ void QtWindow::paintIfPending() {
 }
 
 void QtWindow::blitSurface(QPainter& p, const QRect& area) {
-    std::lock_guard<std::mutex> lock(surfaceLock_);
-    if (!surfaceImage_.isNull()) p.drawImage(area, surfaceImage_, area);
+    if (!shownImage_.isNull()) p.drawImage(area, shownImage_, area);
 }
 
 Rect QtWindow::screenRect() const {
@@ -383,6 +401,7 @@ void QtWindow::teardown() {
         std::lock_guard<std::mutex> lock(surfaceLock_);
         surfaceImage_ = QImage();
     }
+    shownImage_ = QImage();
     destroyed_.store(true);
 }
 
