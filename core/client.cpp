@@ -51,7 +51,7 @@ Client::Client(ClientState& state, platform::Ui& ui, platform::System& system, S
                ClientConfig config)
     : state_(state), ui_(ui), system_(system), services_(services), config_(std::move(config)),
       controlUi_(state, ui, system), heartbeat_(state) {
-    mainHandler_ = std::make_unique<MainWindow>(state_, ui_, system_, services_, skin_, config_.documentationUrl);
+    mainHandler_ = std::make_unique<MainWindowProc>(state_, ui_, system_, services_, skin_, config_.documentationUrl);
 }
 
 Client::~Client() { heartbeat_.stop(); }

@@ -45,7 +45,7 @@ public:
     int shutdown(int quitCode);
 
     platform::Window* mainWindow() const { return mainWindow_; }
-    MainWindow& mainHandler() { return *mainHandler_; }
+    MainWindowProc& mainHandler() { return *mainHandler_; }
     display::Skin& skin() { return skin_; }
     display::Animation& animation() { return animation_; }
     MainControlUi& controlUi() { return controlUi_; }
@@ -72,7 +72,7 @@ private:
     ClientConfig config_;
     display::Skin skin_;
     display::Animation animation_;
-    std::unique_ptr<MainWindow> mainHandler_;
+    std::unique_ptr<MainWindowProc> mainHandler_;
     MainControlUi controlUi_;
     Heartbeat heartbeat_;
     platform::Window* mainWindow_ = nullptr;

@@ -35,12 +35,12 @@ const char* hoverHelpFor(const MainZones& zones, Point p) {
     return kWelcomeText;
 }
 
-MainWindow::MainWindow(ClientState& state, platform::Ui& ui, platform::System& system,
+MainWindowProc::MainWindowProc(ClientState& state, platform::Ui& ui, platform::System& system,
                        StartupServices& services, display::Skin& skin, const char* documentationUrl)
     : state_(state), ui_(ui), system_(system), services_(services), skin_(skin),
       documentationUrl_(documentationUrl) {}
 
-void MainWindow::onPaint(platform::Window& w) {
+void MainWindowProc::onPaint(platform::Window& w) {
     {
         auto c = w.draw();
         const platform::Colour bg = state_.ui.backgroundColour.load();
@@ -56,13 +56,13 @@ void MainWindow::onPaint(platform::Window& w) {
     state_.ui.talkerRedrawPending.store(true);
 }
 
-void MainWindow::chooseChannel(int n) {
+void MainWindowProc::chooseChannel(int n) {
     // Nothing is sent now: the next keepalive, audio datagram and control request use the port.
     state_.channel.rosterCount[kChannelCount].store(-1);
     state_.channel.channelPort.store(kFirstChannelPort + n);
 }
 
-void MainWindow::onKeyDown(platform::Window& w, int key, bool /*autoRepeat*/) {
+void MainWindowProc::onKeyDown(platform::Window& w, int key, bool /*autoRepeat*/) {
     namespace vk = platform::vk;
     if (key == vk::kEscape) {
         ui_.postDestroy(&w);
@@ -81,16 +81,16 @@ void MainWindow::onKeyDown(platform::Window& w, int key, bool /*autoRepeat*/) {
     }
 }
 
-void MainWindow::onKeyUp(platform::Window&, int key) {
+void MainWindowProc::onKeyUp(platform::Window&, int key) {
     state_.ui.inactivitySeconds.store(kInactivityStartSeconds);
     if (key == platform::vk::kSpace) state_.setTransmit(false);
 }
 
-platform::HitTest MainWindow::onHitTest(platform::Window&, Point p) {
+platform::HitTest MainWindowProc::onHitTest(platform::Window&, Point p) {
     return zones.drag.contains(p) ? platform::HitTest::Caption : platform::HitTest::Client;
 }
 
-void MainWindow::onMouseMove(platform::Window& w, Point p) {
+void MainWindowProc::onMouseMove(platform::Window& w, Point p) {
     {
         auto c = w.draw();
         closeMark.hover(*c, state_, p);
@@ -98,7 +98,7 @@ void MainWindow::onMouseMove(platform::Window& w, Point p) {
     copyText(state_.ui.tickerText, sizeof state_.ui.tickerText, hoverHelpFor(zones, p));
 }
 
-void MainWindow::onLeftButtonDown(platform::Window& w, Point p) {
+void MainWindowProc::onLeftButtonDown(platform::Window& w, Point p) {
     if (display::knobHit(knobRects.volume, p)) {
         services_.setSpeakerVolume(display::knobClickScalar(knobRects.volume, p));
     } else if (display::knobHit(knobRects.mic, p)) {
@@ -123,18 +123,18 @@ void MainWindow::onLeftButtonDown(platform::Window& w, Point p) {
     }
 }
 
-void MainWindow::onRightButtonDown(platform::Window&, Point p) { services_.spokenHelp(p); }
+void MainWindowProc::onRightButtonDown(platform::Window&, Point p) { services_.spokenHelp(p); }
 
-void MainWindow::onCommand(platform::Window& w, int id) {
+void MainWindowProc::onCommand(platform::Window& w, int id) {
     if (id == kCommandDestroy) ui_.destroyWindow(&w);
 }
 
-void MainWindow::onDestroy(platform::Window&) {
+void MainWindowProc::onDestroy(platform::Window&) {
     for (auto& image : skin_.channelImages) image.reset();
     state_.ui.mainWindow.store(nullptr);
     ui_.quit(0);
 }
 
-void MainWindow::showAbout(platform::Window& w) { ui_.aboutBox(&w, kAboutText); }
+void MainWindowProc::showAbout(platform::Window& w) { ui_.aboutBox(&w, kAboutText); }
 
 }  // namespace orvane

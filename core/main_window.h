@@ -1,5 +1,5 @@
 #pragma once
-// The main window's procedure: painting the frame and fixed texts, keys, hover help, clicks.
+// The main window procedure: painting the frame and fixed texts, keys, hover help, clicks.
 #include "core/client_state.h"
 #include "core/main_zones.h"
 #include "core/startup_services.h"
@@ -25,9 +25,9 @@ inline constexpr char kAboutText[] =
 // The hover help text (Windows-1252) for a point of the main window.
 const char* hoverHelpFor(const MainZones& zones, platform::Point p);
 
-class MainWindow final : public platform::WindowHandler {
+class MainWindowProc final : public platform::WindowHandler {
 public:
-    MainWindow(ClientState& state, platform::Ui& ui, platform::System& system, StartupServices& services,
+    MainWindowProc(ClientState& state, platform::Ui& ui, platform::System& system, StartupServices& services,
                display::Skin& skin, const char* documentationUrl);
 
     MainZones zones;

@@ -11,7 +11,7 @@
 
 namespace orvane::platform {
 
-// Colours are COLORREF values, 0x00BBGGRR, as the design gives them.
+// Colours are COLORREF values, 0x00BBGGRR.
 using Colour = std::uint32_t;
 constexpr Colour rgb(int r, int g, int b) {
     return static_cast<Colour>((r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16));

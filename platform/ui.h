@@ -15,7 +15,7 @@ namespace orvane::platform {
 
 class Window;
 
-// Virtual-key codes the window procedures use (the values of the design).
+// Virtual-key codes the window procedures use (the Windows values).
 namespace vk {
 inline constexpr int kEscape = 0x1B;
 inline constexpr int kSpace = 0x20;

@@ -17,7 +17,7 @@ namespace orvane::platform::qt {
 
 namespace {
 
-// The design's font faces, mapped to metric-compatible ones where Debian has them.
+// The program's font faces, mapped to metric-compatible ones where Debian has them.
 void installFontSubstitutions() {
     QFont::insertSubstitution("Arial", "Liberation Sans");
     QFont::insertSubstitution("Times New Roman", "Liberation Serif");

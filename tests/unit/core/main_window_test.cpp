@@ -13,10 +13,10 @@ namespace {
 namespace vk = platform::vk;
 using platform::Point;
 
-class MainWindowProc : public ::testing::Test {
+class MainWindowInput : public ::testing::Test {
 protected:
     void SetUp() override {
-        handler = std::make_unique<MainWindow>(*state, ui, system, services, skin, "https://docs.example/FR-Orvane.php");
+        handler = std::make_unique<MainWindowProc>(*state, ui, system, services, skin, "https://docs.example/FR-Orvane.php");
         platform::WindowSpec spec;
         spec.title = "ORVANE";
         spec.width = 550;
@@ -43,11 +43,11 @@ protected:
     test::RecordingServices services;
     display::Skin skin;
     std::unique_ptr<ClientState> state = std::make_unique<ClientState>();
-    std::unique_ptr<MainWindow> handler;
+    std::unique_ptr<MainWindowProc> handler;
     test::FakeWindow* window = nullptr;
 };
 
-TEST_F(MainWindowProc, DigitKeysChooseTheChannel) {
+TEST_F(MainWindowInput, DigitKeysChooseTheChannel) {
     struct Case {
         int key;
         std::int32_t port;
@@ -67,7 +67,7 @@ TEST_F(MainWindowProc, DigitKeysChooseTheChannel) {
     EXPECT_TRUE(ui.boxes.empty());
 }
 
-TEST_F(MainWindowProc, InactiveKeysAnswerWithInfoClavierAndChangeNothing) {
+TEST_F(MainWindowInput, InactiveKeysAnswerWithInfoClavierAndChangeNothing) {
     state->channel.channelPort.store(30004);
     for (int key : {vk::kLetterA, 0x0D, 0x10, vk::kF1 + 1}) keyDown(key);
     EXPECT_EQ(ui.boxesWithCaption("Info Clavier"), 4);
@@ -76,7 +76,7 @@ TEST_F(MainWindowProc, InactiveKeysAnswerWithInfoClavierAndChangeNothing) {
     EXPECT_EQ(state->channel.channelPort.load(), 30004);
 }
 
-TEST_F(MainWindowProc, SpaceIsPushToTalkAndEveryReleaseResetsTheCountdown) {
+TEST_F(MainWindowInput, SpaceIsPushToTalkAndEveryReleaseResetsTheCountdown) {
     keyDown(vk::kSpace);
     keyDown(vk::kSpace, true);
     keyDown(vk::kSpace, true);
@@ -91,7 +91,7 @@ TEST_F(MainWindowProc, SpaceIsPushToTalkAndEveryReleaseResetsTheCountdown) {
     EXPECT_EQ(state->ui.inactivitySeconds.load(), kInactivityStartSeconds);
 }
 
-TEST_F(MainWindowProc, F1OpensTheAboutBoxAndEscapeEndsTheProgram) {
+TEST_F(MainWindowInput, F1OpensTheAboutBoxAndEscapeEndsTheProgram) {
     keyDown(vk::kF1);
     ASSERT_EQ(ui.abouts.size(), 1u);
     EXPECT_NE(ui.abouts[0].find("Orvane, R\xC3\xA9seau social d'\xC3\xA9" "change"), std::string::npos);
@@ -103,7 +103,7 @@ TEST_F(MainWindowProc, F1OpensTheAboutBoxAndEscapeEndsTheProgram) {
     EXPECT_EQ(state->ui.mainWindow.load(), nullptr);
 }
 
-TEST_F(MainWindowProc, HoverHelpOfTheFirstZoneUnderThePointer) {
+TEST_F(MainWindowInput, HoverHelpOfTheFirstZoneUnderThePointer) {
     struct Case {
         Point p;
         const char* help;
@@ -123,14 +123,14 @@ TEST_F(MainWindowProc, HoverHelpOfTheFirstZoneUnderThePointer) {
     }
 }
 
-TEST_F(MainWindowProc, DragBandAnswersAsCaption) {
+TEST_F(MainWindowInput, DragBandAnswersAsCaption) {
     EXPECT_EQ(handler->onHitTest(*window, {100, 90}), platform::HitTest::Caption);  // channel zone, in the band
     EXPECT_EQ(handler->onHitTest(*window, {100, 100}), platform::HitTest::Client);
     EXPECT_EQ(handler->onHitTest(*window, {49, 50}), platform::HitTest::Client);
     EXPECT_EQ(handler->onHitTest(*window, {525, 25}), platform::HitTest::Client);  // the close mark
 }
 
-TEST_F(MainWindowProc, ClicksActOnTheFirstZoneHit) {
+TEST_F(MainWindowInput, ClicksActOnTheFirstZoneHit) {
     handler->knobRects.params = {25, 220, 85, 280};
     handler->knobRects.mic = {115, 220, 175, 280};
     handler->knobRects.volume = {180, 220, 240, 280};  // grown areas overlap the microphone's
@@ -165,7 +165,7 @@ TEST_F(MainWindowProc, ClicksActOnTheFirstZoneHit) {
     EXPECT_TRUE(window->destroyed);
 }
 
-TEST_F(MainWindowProc, PictureZoneDoesNothingOnChannelZero) {
+TEST_F(MainWindowInput, PictureZoneDoesNothingOnChannelZero) {
     click({400, 500});
     EXPECT_EQ(services.count("pictureZoneClicked"), 0);
     keyDown(vk::kDigit0 + 1);
@@ -173,7 +173,7 @@ TEST_F(MainWindowProc, PictureZoneDoesNothingOnChannelZero) {
     EXPECT_EQ(services.count("pictureZoneClicked"), 1);
 }
 
-TEST_F(MainWindowProc, PaintDrawsTheFrameFirstAndAsksForTheTalkerCard) {
+TEST_F(MainWindowInput, PaintDrawsTheFrameFirstAndAsksForTheTalkerCard) {
     state->ui.closeButtonShown.store(1);
     window->show();
     ASSERT_GE(window->ops.size(), 4u);
@@ -183,7 +183,7 @@ TEST_F(MainWindowProc, PaintDrawsTheFrameFirstAndAsksForTheTalkerCard) {
     EXPECT_TRUE(state->ui.talkerRedrawPending.load());
 }
 
-TEST_F(MainWindowProc, RightClickAsksForSpokenHelp) {
+TEST_F(MainWindowInput, RightClickAsksForSpokenHelp) {
     handler->onRightButtonDown(*window, {42, 43});
     ASSERT_EQ(services.spokenHelpClicks.size(), 1u);
     EXPECT_EQ(services.spokenHelpClicks[0].x, 42);
