@@ -56,11 +56,6 @@ bool loadButtonImages(platform::Ui& ui, platform::Window* mainWindow, Skin& skin
     return ok;
 }
 
-void loadMeterFaces(Skin& skin, const std::string& folder) {
-    skin.meterFaceLeft = platform::loadBmpFile(folder + kMeterFaceFile);
-    skin.meterFaceRight = platform::loadBmpFile(folder + kMeterFaceFile);
-}
-
 bool loadChannelImages(platform::Ui& ui, platform::Window* mainWindow, Skin& skin, const std::string& folder) {
     for (int n = 0; n < kChannelCount; ++n) {
         char name[16];

@@ -48,8 +48,6 @@ void stopProgram(platform::Ui& ui, platform::Window* mainWindow, const std::stri
 // The knob images and the two icons, in start-up order; false when one was missing (the
 // program is then being stopped).
 bool loadButtonImages(platform::Ui& ui, platform::Window* mainWindow, Skin& skin, const std::string& folder);
-// The face of each needle meter (not checked).
-void loadMeterFaces(Skin& skin, const std::string& folder);
 // "0.bmp" then "1.bmp".."10.bmp"; one stop notice per missing image. False when one was missing.
 bool loadChannelImages(platform::Ui& ui, platform::Window* mainWindow, Skin& skin, const std::string& folder);
 
