@@ -34,7 +34,13 @@ int VoiceServerCore::presentClient(int channel, const Endpoint& from, std::int64
     if (i < 0) {
         i = clients_.add(from, channel, nowMs);
         if (i < 0) {
-            ++stats_.refusedFull;
+            // Said at most once a second: a full table under a flood must not flood the log.
+            if (stats_.refusedFull++ == 0 || nowMs - lastRefusalLogMs_ >= 1000) {
+                lastRefusalLogMs_ = nowMs;
+                char ep[32];
+                logf("table full (%d clients): refused %s (%llu so far)", clients_.count(),
+                     formatEndpoint(from, ep, sizeof ep), static_cast<unsigned long long>(stats_.refusedFull));
+            }
             return -1;
         }
     }

@@ -96,6 +96,7 @@ private:
     LoadMeter load_;
     ServerStats stats_;
     std::int64_t nowMs_ = 0;
+    std::int64_t lastRefusalLogMs_ = 0;
 
     static constexpr int kMaxPendingCloses = 64;
     std::uint16_t closing_[kMaxPendingCloses] = {};  // accounts told 240, until they are gone

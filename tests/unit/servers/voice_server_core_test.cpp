@@ -334,6 +334,21 @@ TEST_F(VoiceServerCoreTest, LoadCodeFollowsTheRelayRate) {
     EXPECT_EQ(core->loadCode(), 0);
 }
 
+TEST_F(VoiceServerCoreTest, AFullTableRefusesNewcomersButServesThosePresent) {
+    FakeClient a = start(1, 0, 1);
+    FakeClient b = start(2, 0, 3);
+    for (int i = 2; i < kMaxClients; ++i) voicePort(1, {0x0A000000u + static_cast<std::uint32_t>(i), 9}, keepalive(7));
+    ASSERT_EQ(core->clients().count(), kMaxClients);
+    for (int i = 0; i < 50; ++i) voicePort(0, {0x0B000000u + static_cast<std::uint32_t>(i), 9}, keepalive(8));
+    EXPECT_EQ(core->stats().refusedFull, 50u);
+    int lines = 0;
+    for (const auto& l : log.lines) lines += l.find("table full") != std::string::npos;
+    EXPECT_EQ(lines, 1);
+    out.sent.clear();
+    talk(a);
+    EXPECT_EQ(out.to(b.voice).size(), 1u);
+}
+
 TEST_F(VoiceServerCoreTest, IgnoresDatagramsOfNoKnownShapeAndBadChannels) {
     FakeClient a = start(1, 0, 40000);
     out.sent.clear();
