@@ -30,8 +30,9 @@ DESCRIPTION
     Each talker joins its channel like a client (voice hello, control hello), sends a
     keepalive every 20 ms so that it stays in the rosters, and every SECONDS speaks FILE
     at the real pace, one 1024-byte audio datagram per 31.25 ms. The talkers take turns
-    and never overlap (the period grows when SECONDS is too short for every turn).
-    What the server sends them is read and forgotten.
+    and never overlap (the period grows when SECONDS is too short for every turn); like
+    polite radio users, they wait until their channel has been quiet for a second before
+    they start. What the server sends them is read and forgotten.
 
 OPTIONS
     --server IPV4          voice server address (default 127.0.0.1)
