@@ -71,7 +71,6 @@ void VoiceServerCore::learnAccount(int index, std::uint16_t account) {
 
 void VoiceServerCore::onVoicePort(int channel, const Endpoint& from, const std::uint8_t* data,
                                   std::size_t length, std::int64_t nowMs) {
-    nowMs_ = nowMs;
     ++stats_.datagramsIn;
     if (!validChannel(channel)) return;
     Inbound in = parseVoicePortDatagram(data, length);
@@ -176,7 +175,6 @@ int VoiceServerCore::placeQuery(const Endpoint& control, std::uint8_t echo) {
 
 void VoiceServerCore::onControlPort(int channel, const Endpoint& from, const std::uint8_t* data,
                                     std::size_t length, std::int64_t nowMs) {
-    nowMs_ = nowMs;
     ++stats_.datagramsIn;
     if (!validChannel(channel)) return;
     Inbound in = parseControlPortDatagram(data, length);
@@ -262,7 +260,6 @@ void VoiceServerCore::finishCloseOrders() {
 }
 
 void VoiceServerCore::tick(std::int64_t nowMs) {
-    nowMs_ = nowMs;
     for (int i = 0; i < kMaxClients; ++i) {
         Client& c = clients_.at(i);
         if (!c.used) continue;

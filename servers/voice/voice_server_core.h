@@ -95,7 +95,6 @@ private:
     OrderBook orders_;
     LoadMeter load_;
     ServerStats stats_;
-    std::int64_t nowMs_ = 0;
     std::int64_t lastRefusalLogMs_ = 0;
 
     static constexpr int kMaxPendingCloses = 64;
