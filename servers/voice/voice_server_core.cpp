@@ -174,7 +174,7 @@ int VoiceServerCore::placeQuery(const Endpoint& control, std::uint8_t echo) {
 }
 
 void VoiceServerCore::onControlPort(int channel, const Endpoint& from, const std::uint8_t* data,
-                                    std::size_t length, std::int64_t nowMs) {
+                                    std::size_t length, std::int64_t /*nowMs*/) {
     ++stats_.datagramsIn;
     if (!validChannel(channel)) return;
     Inbound in = parseControlPortDatagram(data, length);
