@@ -51,8 +51,9 @@ void ProductionServices::stopThreads() {
         if (t.joinable()) t.join();
     }
     threads_.clear();
-    // Shutdown lowered audioRunFlag: the engine leaves its loop at its next block.
-    if (audioThread_.joinable()) audioThread_.detach();
+    // Shutdown lowered audioRunFlag and did not wait; the engine leaves its loop within a
+    // playback cycle. Waiting for it here keeps ClientState alive as long as the engine uses it.
+    if (audioThread_.joinable()) audioThread_.join();
 }
 
 // ---- Voice network -------------------------------------------------------------------------
