@@ -54,7 +54,10 @@ Client::Client(ClientState& state, platform::Ui& ui, platform::System& system, S
     mainHandler_ = std::make_unique<MainWindowProc>(state_, ui_, system_, services_, skin_, config_.documentationUrl);
 }
 
-Client::~Client() { heartbeat_.stop(); }
+Client::~Client() {
+    ui_.setTerminateHandler({});
+    heartbeat_.stop();
+}
 
 int Client::run() {
     if (auto early = startup()) return *early;
@@ -221,6 +224,14 @@ std::optional<int> Client::startup() {
     computeMachineId(state_, system_);
 
     if (!createMainWindow()) return 0;
+    // Asked to end by the system: the same way out as the close mark.
+    ui_.setTerminateHandler([this] {
+        if (platform::Window* w = state_.ui.mainWindow.load()) {
+            ui_.destroyWindow(w);
+        } else {
+            ui_.quit(0);
+        }
+    });
     MainZones& zones = mainHandler_->zones;
     zones.drag = {50, 0, 500, 100};
     {

@@ -139,6 +139,11 @@ public:
     // window has); returns at once when `w` is null. Called from another thread, it waits there.
     virtual void runUntilDestroyed(Window* w) = 0;
 
+    // What to do when the system asks the program to end (SIGTERM, SIGINT, a session ending).
+    // Runs on the UI thread; without a handler the loop quits with 0. (A UI that cannot be
+    // asked to end ignores it.)
+    virtual void setTerminateHandler(std::function<void()> /*handler*/) {}
+
     // The message loop: returns the quit code. Returns at once when quit() came first.
     virtual int run() = 0;
     virtual void quit(int code) = 0;

@@ -7,9 +7,13 @@
 #include <QFont>
 #include <QMessageBox>
 #include <QScreen>
+#include <QSocketNotifier>
 #include <QThread>
 #include <QTimer>
+#include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "platform/linux/qt_canvas.h"
 
@@ -37,6 +41,15 @@ QMessageBox::Icon toQtIcon(MessageIcon icon) {
     return QMessageBox::NoIcon;
 }
 
+// SIGTERM and SIGINT become a byte on this pipe, which the UI thread reads: the handler itself
+// may do nothing else.
+int g_signalPipe[2] = {-1, -1};
+
+void onTerminateSignal(int) {
+    const char byte = 1;
+    if (g_signalPipe[1] >= 0) (void)!::write(g_signalPipe[1], &byte, 1);
+}
+
 // One piece of work handed to the UI thread by invoke(). A caller that gives up (the loop has
 // ended) only does so while the work has not started, so the work never outlives its caller.
 struct Call {
@@ -53,9 +66,36 @@ QtUi::QtUi(int& argc, char** argv) {
     app_ = std::make_unique<QApplication>(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     installFontSubstitutions();
+    if (g_signalPipe[0] < 0 && ::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+        struct sigaction action {};
+        action.sa_handler = onTerminateSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        sigaction(SIGTERM, &action, nullptr);
+        sigaction(SIGINT, &action, nullptr);
+    }
+    if (g_signalPipe[0] >= 0) {
+        signalNotifier_ = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, app_.get());
+        QObject::connect(signalNotifier_, &QSocketNotifier::activated, app_.get(), [this] {
+            char drain[16];
+            while (::read(g_signalPipe[0], drain, sizeof drain) > 0) {
+            }
+            if (terminate_) {
+                terminate_();
+            } else {
+                quit(0);
+            }
+        });
+    }
+}
+
+void QtUi::setTerminateHandler(std::function<void()> handler) {
+    invoke([&] { terminate_ = std::move(handler); });
 }
 
 QtUi::~QtUi() {
+    delete signalNotifier_;
+    signalNotifier_ = nullptr;
     for (auto& [id, timer] : timers_) delete timer;
     timers_.clear();
     for (QtWindow* w : windows_) {

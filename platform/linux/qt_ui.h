@@ -16,6 +16,7 @@
 #include "platform/ui.h"
 
 class QEventLoop;
+class QSocketNotifier;
 class QMenuBar;
 class QTimer;
 
@@ -110,6 +111,7 @@ public:
     void invoke(const std::function<void()>& work) override;
     void post(std::function<void()> work) override;
     void runUntilDestroyed(Window* w) override;
+    void setTerminateHandler(std::function<void()> handler) override;
     int run() override;
     void quit(int code) override;
     bool onUiThread() const override;
@@ -137,6 +139,8 @@ private:
     std::condition_variable waitCv_;
     std::mutex answerLock_;
     std::function<int(const std::string&, const std::string&)> answerer_;
+    std::function<void()> terminate_;
+    QSocketNotifier* signalNotifier_ = nullptr;
 };
 
 }  // namespace orvane::platform::qt

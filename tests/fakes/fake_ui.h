@@ -83,6 +83,7 @@ public:
     int screenW = 1024;
     int screenH = 768;
     std::function<void(FakeUi&)> whileNoticeShown;  // runUntilDestroyed's stand-in for the user
+    std::function<void()> terminate;                // as set by the program
 
     FakeWindow* find(const std::string& title) const {
         for (const auto& w : windows) {
@@ -158,6 +159,7 @@ public:
         runPosted();
         (void)w;
     }
+    void setTerminateHandler(std::function<void()> handler) override { terminate = std::move(handler); }
     int run() override {
         runPosted();
         return quitRequested ? quitCode : 0;

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <csignal>
 #include <filesystem>
 #include <memory>
 
@@ -94,6 +95,17 @@ TEST_F(MainWindowOnQt, PaintsTheWholeWindowAndEndsOnEscape) {
     }
     EXPECT_GT(titleYellow, 100);
     EXPECT_EQ(qRed(shot.pixel(10, 120)), 255);  // the channel panel's red frame
+}
+
+TEST_F(MainWindowOnQt, TerminationSignalEndsTheProgramLikeTheCloseMark) {
+    int timer = 0;
+    timer = ui.startTimer(100, [&] {
+        ui.killTimer(timer);
+        std::raise(SIGTERM);
+    });
+    EXPECT_EQ(ui.run(), 0);
+    EXPECT_FALSE(window->alive());
+    EXPECT_EQ(state->ui.mainWindow.load(), nullptr);
 }
 
 TEST_F(MainWindowOnQt, SpaceHeldTransmitsUntilTheRealRelease) {
