@@ -1,6 +1,5 @@
 #include "core/client.h"
 
-#include <cinttypes>
 #include <cstdio>
 
 #include "display/draw.h"
