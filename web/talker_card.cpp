@@ -1,7 +1,7 @@
 #include "web/talker_card.h"
 
 #include "platform/ui.h"
-#include "web/tinted_blur.h"
+#include "display/draw.h"
 
 namespace orvane::web {
 
@@ -26,7 +26,7 @@ void drawTalkerCard(platform::Window& window, platform::Colour background, std::
     canvas->text(kTalkerFirstNameAt.x, kTalkerFirstNameAt.y, firstName, kCardFont, kTalkerNameColour, std::nullopt);
     canvas->text(kTalkerTownAt.x, kTalkerTownAt.y, town, kCardFont, kTalkerNameColour, std::nullopt);
     const platform::Image under = canvas->readRegion(kTalkerPhraseStrip);
-    canvas->blit(tintedBlur(under), kTalkerPhraseStrip.left, kTalkerPhraseStrip.top);
+    canvas->blit(display::tintedBlur(under), kTalkerPhraseStrip.left, kTalkerPhraseStrip.top);
     canvas->text(kTalkerPhraseStrip.left, kTalkerPhraseStrip.top, phrase, kCardFont, kTalkerPhraseColour,
                  std::nullopt);
 }

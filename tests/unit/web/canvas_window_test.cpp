@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "tests/unit/web/web_fixture.h"
-#include "web/tinted_blur.h"
 
 namespace orvane::test {
 namespace {
@@ -76,18 +75,6 @@ TEST_F(CanvasTest, ThePictureIsFetchedOncePerShowingAndKeptOn404) {
     https.queue(FakeReply::failing(FakeReply::FailAt::Send));
     paint();
     EXPECT_FALSE(web->sharedPicture.has_value());  // a failed request leaves no picture
-}
-
-TEST(TintedBlur, MeansRedAndBlueTintsGreenKeepsTheBorder) {
-    platform::Image img(7, 6);
-    for (int y = 0; y < 6; ++y)
-        for (int x = 0; x < 7; ++x) img.at(x, y) = 0xFF003332u | (static_cast<std::uint32_t>(x * 10) << 16);
-    img.at(3, 3) = 0xFFFF00FFu;
-    const platform::Image out = web::tintedBlur(img);
-    EXPECT_EQ(out.at(5, 3), img.at(5, 3));  // within two pixels of the right edge
-    EXPECT_EQ(out.at(3, 4), img.at(3, 4));  // and of the bottom edge
-    const std::uint32_t red = (5 * (0 + 10 + 20 + 30 + 40) - 30 + 255) / 25, blue = (24 * 0x32 + 255) / 25;
-    EXPECT_EQ(out.at(2, 2), 0xFF007F00u | (red << 16) | blue);
 }
 
 }  // namespace

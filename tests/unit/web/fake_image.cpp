@@ -19,4 +19,7 @@ std::optional<Image> decodePngBytes(std::span<const std::uint8_t> b) {
 
 std::optional<Image> decodeAnyImage(std::span<const std::uint8_t> b) { return decodePngBytes(b); }
 
+// The display library links in skin loading; these tests never read skin files.
+std::optional<Image> loadBmpFile(const std::string&) { return std::nullopt; }
+
 }  // namespace orvane::platform
