@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 
 #include "lab/operator_client.h"
@@ -45,6 +46,13 @@ LabNetwork::LabNetwork() {
 LabNetwork::~LabNetwork() {
     stopNetwork();
     if (web_) web_->stop();
+    pulse_.reset();
+    // Failure messages carry the logs; ORVANE_KEEP_LAB=1 keeps the whole folder for a look.
+    const char* keep = std::getenv("ORVANE_KEEP_LAB");
+    if (!dir_.empty() && (keep == nullptr || *keep == '\0' || *keep == '0')) {
+        std::error_code ignored;
+        std::filesystem::remove_all(dir_, ignored);
+    }
 }
 
 bool LabNetwork::startShared(std::string& error) {

@@ -3,7 +3,8 @@
 // certificate authority and the web server with two accounts, the voice server on the
 // address the client is built for, and two real `orvane` clients (A and B) on channel 0,
 // headless, each with its own runtime folder. A records from the pipe microphone and plays
-// into a null sink; B plays into the pipe speaker, which a recorder reads.
+// into a null sink; B plays into the pipe speaker, which a recorder reads. Everything lives in
+// a temporary folder, removed at the end unless ORVANE_KEEP_LAB=1.
 #include <memory>
 #include <string>
 #include <vector>
