@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QFont>
 #include <QMessageBox>
+#include <QPointer>
 #include <QScreen>
 #include <QSocketNotifier>
 #include <QThread>
@@ -164,10 +165,14 @@ int QtUi::messageBox(Window* owner, std::string_view textUtf8, std::string_view 
     int result = 0;
     invoke([&] {
         QtWindow* o = live(owner);
-        QMessageBox box(toQtIcon(icon), QString::fromUtf8(captionUtf8.data(), captionUtf8.size()),
-                        QString::fromUtf8(textUtf8.data(), textUtf8.size()), QMessageBox::Ok,
-                        o ? o->topWidget() : nullptr);
-        box.exec();
+        // On the heap: when another thread destroys the owner while the box is up, the box goes
+        // with it (as an owned window does) and exec returns; a box on this stack would be
+        // deleted by its parent.
+        QPointer<QMessageBox> box = new QMessageBox(
+            toQtIcon(icon), QString::fromUtf8(captionUtf8.data(), captionUtf8.size()),
+            QString::fromUtf8(textUtf8.data(), textUtf8.size()), QMessageBox::Ok, o ? o->topWidget() : nullptr);
+        box->exec();
+        delete box.data();
         result = 1;
     });
     return result;
@@ -203,7 +208,10 @@ bool QtUi::chooseColour(Window* owner, Colour& colour) {
     bool ok = false;
     invoke([&] {
         QtWindow* o = live(owner);
-        QColor c = QColorDialog::getColor(toQColor(colour), o ? o->topWidget() : nullptr);
+        QPointer<QColorDialog> dialog = new QColorDialog(toQColor(colour), o ? o->topWidget() : nullptr);
+        const bool accepted = dialog->exec() == QDialog::Accepted && dialog;
+        const QColor c = accepted ? dialog->selectedColor() : QColor();
+        delete dialog.data();
         if (c.isValid()) {
             colour = rgb(c.red(), c.green(), c.blue());
             ok = true;

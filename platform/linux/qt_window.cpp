@@ -1,4 +1,5 @@
 // QtWindow: a widget tree plus the persistent surface that every thread may draw on.
+#include <QDialog>
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QKeyEvent>
@@ -391,6 +392,9 @@ void QtWindow::teardown() {
     controls_.clear();
     scrollBars_.clear();
     if (top_) {
+        // Boxes and dialogs the window owns end with it (their waiting callers return), as
+        // owned windows do; the widget itself goes once the event loop is back.
+        for (QDialog* d : top_->findChildren<QDialog*>()) d->done(QDialog::Rejected);
         top_->hide();
         top_->deleteLater();
     }

@@ -3,6 +3,7 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <functional>
 #include <memory>
 
 #include "tests/fakes/qt_test_ui.h"
@@ -27,6 +28,16 @@ void clearAnsweredBoxes() {
     g_boxes.clear();
 }
 
+static int recordBox(const std::string& text, const std::string& caption) {
+    std::lock_guard<std::mutex> g(g_boxLock);
+    g_boxes.emplace_back(text, caption);
+    return 1;
+}
+
+void answerBoxesAutomatically(bool on) {
+    g_ui->setDialogAnswerer(on ? std::function<int(const std::string&, const std::string&)>(recordBox) : nullptr);
+}
+
 }  // namespace orvane::test
 
 int main(int argc, char** argv) {
@@ -37,12 +48,8 @@ int main(int argc, char** argv) {
         if (mkdtemp(dir)) setenv("XDG_RUNTIME_DIR", dir, 1);
     }
     auto ui = std::make_unique<orvane::platform::qt::QtUi>(argc, argv);
-    ui->setDialogAnswerer([](const std::string& text, const std::string& caption) {
-        std::lock_guard<std::mutex> g(orvane::test::g_boxLock);
-        orvane::test::g_boxes.emplace_back(text, caption);
-        return 1;
-    });
     orvane::test::g_ui = ui.get();
+    orvane::test::answerBoxesAutomatically(true);
     int rc = RUN_ALL_TESTS();
     orvane::test::g_ui = nullptr;
     ui.reset();

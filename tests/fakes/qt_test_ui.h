@@ -15,5 +15,7 @@ platform::qt::QtUi& testUi();
 // The boxes answered since the last clear (text, caption).
 std::vector<std::pair<std::string, std::string>> answeredBoxes();
 void clearAnsweredBoxes();
+// Off: boxes really open (and wait for their user); on again: answered at once.
+void answerBoxesAutomatically(bool on);
 
 }  // namespace orvane::test

@@ -2,8 +2,10 @@
 // after the loop has ended nobody waits for ever.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QThread>
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "tests/fakes/qt_test_ui.h"
@@ -47,6 +49,40 @@ TEST(QtUiThreads, WorkerDestroysAWindowAndDrawsOnIt) {
     EXPECT_EQ(seenAfterDestroy.load(), 1);
     EXPECT_TRUE(handler.destroyedOnUiThread.load());
     ui.destroyWindow(w);  // twice is harmless
+    EXPECT_EQ(handler.destroyed.load(), 1);
+}
+
+// A supervisor order may end the program while start-up still shows a box owned by the main
+// window: the box goes with its owner and start-up carries on, instead of the toolkit freeing a
+// box that lives on the waiting stack.
+TEST(QtUiThreads, DestroyingTheOwnerOfAnOpenBoxClosesIt) {
+    auto& ui = test::testUi();
+    test::answerBoxesAutomatically(false);
+    Recorder handler;
+    platform::WindowSpec spec;
+    spec.title = "box owner";
+    spec.width = 60;
+    spec.height = 40;
+    platform::Window* owner = ui.createWindow(spec, &handler);
+    ASSERT_NE(owner, nullptr);
+    std::thread worker([&] {
+        for (int i = 0; i < 1000; ++i) {
+            bool up = false;
+            ui.invoke([&] { up = QApplication::activeModalWidget() != nullptr; });
+            if (up) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        ui.destroyWindow(owner);
+    });
+    int answer = 0;
+    ui.post([&] {
+        answer = ui.messageBox(owner, "Aucun param\xC3\xA8tre", "Acquisition", platform::MessageIcon::None);
+        ui.quit(0);
+    });
+    ui.run();
+    worker.join();
+    test::answerBoxesAutomatically(true);
+    EXPECT_EQ(answer, 1);
     EXPECT_EQ(handler.destroyed.load(), 1);
 }
 
