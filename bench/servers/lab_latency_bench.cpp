@@ -28,19 +28,6 @@ constexpr std::size_t kBlock = 1000;
 constexpr double kBlockMs = 31.25;
 constexpr double kDesignFloorMs = kBlockMs + 10.0 + 125.0 + 250.0;
 
-std::vector<std::uint8_t> makeSignal(std::size_t blocks, std::uint32_t seed) {
-    std::vector<std::uint8_t> s(blocks * kBlock);
-    std::uint32_t x = seed;
-    for (std::size_t i = 0; i < s.size(); i += 2) {
-        x = x * 1664525u + 1013904223u;
-        auto v = static_cast<std::uint16_t>(x >> 16);
-        if (v == 0) v = 1;
-        s[i] = static_cast<std::uint8_t>(v & 255);
-        s[i + 1] = static_cast<std::uint8_t>(v >> 8);
-    }
-    return s;
-}
-
 double percentile(std::vector<double> v, double p) {
     if (v.empty()) return 0;
     std::sort(v.begin(), v.end());
@@ -72,7 +59,7 @@ int main(int argc, char** argv) {
             usleep(100000);
         }
         speaker.clear();
-        const std::vector<std::uint8_t> signal = makeSignal(blocks, 0x9E3779B9u + static_cast<std::uint32_t>(t));
+        const std::vector<std::uint8_t> signal = e2e::makeNoiseSignal(blocks, 0x9E3779B9u + static_cast<std::uint32_t>(t));
         std::vector<double> spoken(blocks);
         auto start = std::chrono::steady_clock::now();
         for (std::size_t k = 0; k < blocks; ++k) {

@@ -218,4 +218,17 @@ std::string LabNetwork::diagnostics() {
 std::string LabNetwork::clientLog(const LabClient& c) const { return lab::readFile(c.folder + "/client.log"); }
 std::string LabNetwork::serverLog() const { return lab::readFile(dir_ + "/voice-server.log"); }
 
+std::vector<std::uint8_t> makeNoiseSignal(std::size_t blocks, std::uint32_t seed) {
+    std::vector<std::uint8_t> s(blocks * 1000);
+    std::uint32_t x = seed;
+    for (std::size_t i = 0; i < s.size(); i += 2) {
+        x = x * 1664525u + 1013904223u;
+        auto v = static_cast<std::uint16_t>(x >> 16);
+        if (v == 0) v = 1;
+        s[i] = static_cast<std::uint8_t>(v & 255);
+        s[i + 1] = static_cast<std::uint8_t>(v >> 8);
+    }
+    return s;
+}
+
 }  // namespace orvane::e2e

@@ -5,6 +5,8 @@
 // headless, each with its own runtime folder. A records from the pipe microphone and plays
 // into a null sink; B plays into the pipe speaker, which a recorder reads. Everything lives in
 // a temporary folder, removed at the end unless ORVANE_KEEP_LAB=1.
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -75,5 +77,9 @@ bool LabNetwork::waitUntil(Pred pred, int timeoutMs) {
         ::usleep(50000);
     }
 }
+
+// `blocks` audio blocks of 16-bit stereo noise without a single zero sample, so it cannot be
+// mistaken for silence and any shift, loss or insertion shows.
+std::vector<std::uint8_t> makeNoiseSignal(std::size_t blocks, std::uint32_t seed);
 
 }  // namespace orvane::e2e

@@ -19,21 +19,6 @@ namespace {
 
 constexpr std::size_t kBlock = 1000;
 
-// 16-bit stereo noise without a single zero sample, so it cannot be mistaken for silence and
-// any shift, loss or insertion shows.
-std::vector<std::uint8_t> makeSignal(std::size_t blocks) {
-    std::vector<std::uint8_t> s(blocks * kBlock);
-    std::uint32_t x = 0x12345678u;
-    for (std::size_t i = 0; i < s.size(); i += 2) {
-        x = x * 1664525u + 1013904223u;
-        auto v = static_cast<std::uint16_t>(x >> 16);
-        if (v == 0) v = 1;
-        s[i] = static_cast<std::uint8_t>(v & 255);
-        s[i + 1] = static_cast<std::uint8_t>(v >> 8);
-    }
-    return s;
-}
-
 // What was played from `start` on, block by block: the signal block's number, "z" for
 // silence, "?" for anything else; for failure messages.
 std::string describeBlocks(const std::vector<std::uint8_t>& heard, std::size_t start,
@@ -107,7 +92,7 @@ TEST_F(TalkingEndToEnd, BPlaysWhatASaysBitExactInOrder) {
         << net->diagnostics() << net->clientLog(net->a());
     speaker.clear();
     const std::size_t kBlocks = 160;  // 5 s
-    const std::vector<std::uint8_t> signal = makeSignal(kBlocks);
+    const std::vector<std::uint8_t> signal = e2e::makeNoiseSignal(kBlocks, 0x12345678u);
     feedPaced(mic, signal);
     // Let the last block leave A before it stops talking (a release drops a block in flight).
     ::usleep(400000);
