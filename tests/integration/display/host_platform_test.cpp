@@ -84,6 +84,29 @@ TEST(Keys, QtKeysMapToTheWindowProcedureCodes) {
     for (const Case& c : cases) EXPECT_EQ(virtualKeyFor(c.qtKey, c.keypad), c.vk) << c.qtKey;
 }
 
+TEST(Keys, AltAndF10AreSystemKeysAndTopRowDigitsGoByPosition) {
+    using qt::keyStrokeFor;
+    const unsigned alt = Qt::AltModifier, ctrl = Qt::ControlModifier, keypad = Qt::KeypadModifier;
+    struct Case {
+        int qtKey;
+        unsigned modifiers, scan;
+        int vk;
+        bool system;
+    } cases[] = {
+        {Qt::Key_Alt, alt, 64, vk::kMenu, true},       {Qt::Key_Alt, 0, 64, vk::kMenu, true},  // its release
+        {Qt::Key_F10, 0, 76, vk::kF10, true},          {Qt::Key_1, alt, 10, 0x31, true},
+        {Qt::Key_Tab, alt, 23, 0x09, true},            {Qt::Key_Exclam, 0, 10, 0x31, false},  // '1' by position
+        {Qt::Key_Ampersand, alt, 10, 0x31, true},      {Qt::Key_2, alt | ctrl, 11, 0x32, false},
+        {Qt::Key_7, keypad, 79, 0x67, false},          {Qt::Key_Space, 0, 65, vk::kSpace, false},
+        {Qt::Key_Space, alt, 65, vk::kSpace, true},    {Qt::Key_F1, 0, 0, vk::kF1, false},
+    };
+    for (const Case& c : cases) {
+        const auto k = keyStrokeFor(c.qtKey, c.modifiers, c.scan);
+        EXPECT_EQ(k.virtualKey, c.vk) << c.qtKey;
+        EXPECT_EQ(k.systemKey, c.system) << c.qtKey;
+    }
+}
+
 TEST(Decoders, EachDecoderTakesOnlyWhatItShould) {
     auto bmp = test::solidBmp(3, 2, 0x102030);
     auto decoded = decodeBmpBytes(bmp);
