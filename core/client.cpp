@@ -203,9 +203,11 @@ std::optional<int> Client::startup() {
         case platform::MutexResult::Created:
             break;
     }
-    if (!system_.playSoundAsync(config_.chimePath)) {
-        ui_.messageBox(nullptr, kChimeFailedText, kChimeFailedCaption, platform::MessageIcon::Error);
-    }
+    // The desktop's chime when it has one, else the skin's own.
+    const std::string desktopChime = system_.systemChimeFile();
+    const bool chimed = (!desktopChime.empty() && system_.playSoundAsync(desktopChime)) ||
+                        system_.playSoundAsync(config_.chimePath);
+    if (!chimed) ui_.messageBox(nullptr, kChimeFailedText, kChimeFailedCaption, platform::MessageIcon::Error);
     state_.ui.backgroundColour.store(0);
     computeMachineId(state_, system_);
 

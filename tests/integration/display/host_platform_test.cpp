@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <Qt>
+#include <filesystem>
 
 #include "platform/image.h"
 #include "platform/linux/qt_keys.h"
@@ -67,6 +68,34 @@ TEST(HostSystem, ProcessesSoundsAndPrograms) {
     EXPECT_FALSE(sys.startProgram("/nonexistent/parlo"));
     EXPECT_TRUE(sys.startProgram("/bin/true"));
     EXPECT_FALSE(sys.temporaryFolder().empty());
+}
+
+TEST(HostSystem, ChimeComesFromTheDesktopSoundTheme) {
+    System& sys = hostSystem();
+    const char* saved = std::getenv("XDG_DATA_DIRS");
+    const std::string savedDirs = saved ? saved : "";
+    const std::string first = test::makeSkinFolder({}), second = test::makeSkinFolder({});
+    auto put = [](const std::string& dir, const char* file) {
+        const std::string stereo = dir + "sounds/freedesktop/stereo/";
+        std::filesystem::create_directories(stereo);
+        test::writeFile(stereo + file, {'O', 'g', 'g', 'S'});
+        return stereo + file;
+    };
+    setenv("XDG_DATA_DIRS", (first + ":" + second).c_str(), 1);
+    EXPECT_EQ(sys.systemChimeFile(), "");
+    const std::string bell = put(second, "bell.oga");
+    EXPECT_EQ(sys.systemChimeFile(), bell);
+    const std::string complete = put(second, "complete.oga");  // "complete" before "bell"
+    EXPECT_EQ(sys.systemChimeFile(), complete);
+    const std::string earlier = put(first, "complete.wav");  // the first data folder wins
+    EXPECT_EQ(sys.systemChimeFile(), earlier);
+    if (saved) {
+        setenv("XDG_DATA_DIRS", savedDirs.c_str(), 1);
+    } else {
+        unsetenv("XDG_DATA_DIRS");
+    }
+    test::removeFolder(first);
+    test::removeFolder(second);
 }
 
 TEST(Keys, QtKeysMapToTheWindowProcedureCodes) {

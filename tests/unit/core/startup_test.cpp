@@ -234,6 +234,40 @@ TEST_F(Startup, MachineIdentifierFromTheSystemVolume) {
     }
 }
 
+TEST_F(Startup, ChimeIsTheDesktopsWhenItPlaysElseTheSkins) {
+    struct Case {
+        const char* desktop;
+        bool desktopPlays, skinPlays;
+        int sounds, boxes;
+    } cases[] = {
+        {"/usr/share/sounds/freedesktop/stereo/complete.oga", true, true, 1, 0},
+        {"", true, true, 1, 0},
+        {"/usr/share/sounds/freedesktop/stereo/bell.oga", false, true, 2, 0},
+        {"/usr/share/sounds/freedesktop/stereo/bell.oga", false, false, 2, 1},
+    };
+    for (const Case& c : cases) {
+        test::FakeUi localUi;
+        test::FakeSystem localSystem;
+        test::RecordingServices localServices;
+        localSystem.desktopChime = c.desktop;
+        localSystem.desktopChimePlays = c.desktopPlays;
+        localSystem.soundPlays = c.skinPlays;
+        make();
+        auto localState = std::make_unique<ClientState>();
+        ClientConfig config{folder};
+        config.chimePath = folder + "chimes.wav";
+        Client local(*localState, localUi, localSystem, localServices, config);
+        ASSERT_FALSE(local.startup().has_value());
+        ASSERT_EQ(static_cast<int>(localSystem.sounds.size()), c.sounds) << c.desktop;
+        EXPECT_EQ(localSystem.sounds[0], *c.desktop ? std::string(c.desktop) : config.chimePath);
+        if (c.sounds == 2) EXPECT_EQ(localSystem.sounds[1], config.chimePath);
+        EXPECT_EQ(localUi.boxesWithCaption("Erreur"), c.boxes);
+        local.shutdown(0);
+        test::removeFolder(folder);
+    }
+    folder.clear();
+}
+
 TEST_F(Startup, ChimeThatCannotPlayIsReportedAndStartupGoesOn) {
     make();
     system.soundPlays = false;
