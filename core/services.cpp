@@ -37,9 +37,22 @@ void ProcessAudioUi::exitProcess(int code) {
     std::_Exit(code);
 }
 
+void StoppableClock::sleepMs(int ms) {
+    std::unique_lock<std::mutex> hold(lock_);
+    wake_.wait_for(hold, std::chrono::milliseconds(ms < 0 ? 0 : ms), [this] { return stopped_; });
+}
+
+void StoppableClock::stop() {
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        stopped_ = true;
+    }
+    wake_.notify_all();
+}
+
 ProductionServices::ProductionServices(ClientState& state, platform::Ui& ui, platform::System& system)
-    : state_(state), audioUi_(ui),
-      web_(std::make_unique<web::WebState>(state, platform::systemHttps())) {
+    : state_(state), audioUi_(ui), web_(std::make_unique<web::WebState>(state, platform::systemHttps())),
+      clock_(platform::systemClock()) {
     web_->ui = &ui;
     web_->system = &system;
 }
@@ -57,9 +70,10 @@ void ProductionServices::startWorker(std::function<void()> body) {
 
 bool ProductionServices::stopThreads(int boundMs) {
     running_.store(false);
+    clock_.stop();
     // The engine finishes its playback cycle, lets its queued output play out and opens and
     // closes the capture device once: well under the bound unless the sound server hangs. The
-    // control thread may be in the middle of a cycle of up to about 1.2 s.
+    // network threads end within their socket wait (500 ms).
     bool allEnded = false;
     {
         std::unique_lock<std::mutex> hold(endedLock_);
@@ -88,7 +102,7 @@ void ProductionServices::openServerSockets() { net::openServerSockets(state_, pl
 
 void ProductionServices::startNetworkThreads() {
     auto& udp = platform::systemUdp();
-    auto& clock = platform::systemClock();
+    auto& clock = clock_;
     startWorker([this, &udp, &clock] { net::keepaliveThread(state_, udp, clock, running_); });
     startWorker([this, &udp, &clock] { net::voiceReceiveThread(state_, udp, clock, running_); });
     if (controlUi_ != nullptr) {

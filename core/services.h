@@ -12,6 +12,7 @@
 #include "core/startup_services.h"
 #include "audio/audio_ui.h"
 #include "net/control_ui.h"
+#include "platform/clock.h"
 #include "platform/system.h"
 #include "platform/ui.h"
 
@@ -30,6 +31,22 @@ public:
 
 private:
     platform::Ui& ui_;
+};
+
+// The host's clock for the network threads, whose sleeps end early once the program stops:
+// a thread between two steps then sees its run flag at once instead of after its pause.
+class StoppableClock final : public platform::Clock {
+public:
+    explicit StoppableClock(platform::Clock& host) : host_(host) {}
+    std::int64_t nowMs() override { return host_.nowMs(); }
+    void sleepMs(int ms) override;
+    void stop();
+
+private:
+    platform::Clock& host_;
+    std::mutex lock_;
+    std::condition_variable wake_;
+    bool stopped_ = false;
 };
 
 class ProductionServices final : public StartupServices {
@@ -81,6 +98,7 @@ private:
     void startWorker(std::function<void()> body);
 
     std::atomic<bool> running_{true};
+    StoppableClock clock_;
     std::vector<std::thread> threads_;
     std::mutex endedLock_;
     std::condition_variable endedCv_;
