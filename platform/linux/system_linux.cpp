@@ -166,7 +166,7 @@ public:
     }
 
     // The freedesktop sound theme's "complete" sound (else its "bell"), looked up in the XDG
-    // data folders as the theme specification says.
+    // data folders, where desktops install their sound themes.
     std::string systemChimeFile() override {
         const char* env = std::getenv("XDG_DATA_DIRS");
         std::string dirs = (env && *env) ? env : "/usr/local/share:/usr/share";
