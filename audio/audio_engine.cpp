@@ -35,12 +35,15 @@ AudioEngine::~AudioEngine() {
     releaseCaptureBuffers();
 }
 
+bool AudioEngine::shuttingDown() const { return state_.audio.audioRunFlag == 0; }
+
 bool AudioEngine::keepGoing() const {
     return !state_.isTransmitting() && state_.audio.audioRunFlag != 0;
 }
 
 int AudioEngine::run() {
-    state_.audio.audioRunFlag = 1;
+    // audioRunFlag was raised by whoever started the thread: a shutdown that came before this
+    // line must still be seen, so the thread never raises it itself.
     for (;;) {
         if (!playbackMode()) return 0;
         // Capture follows every playback mode, also when shutdown ended it.
@@ -63,7 +66,7 @@ void AudioEngine::failDevice(int error, const char* secondText) {
 // ---- playback ----
 
 bool AudioEngine::playbackMode() {
-    if (!startPlayback()) return false;
+    if (!startPlayback()) return !ended_;
     while (keepGoing()) playbackCycle();
     endPlayback();
     return true;
@@ -89,7 +92,7 @@ bool AudioEngine::startPlayback() {
         outputBlock_->~OutputBlock();
         memory_.release(outputBlock_);
         outputBlock_ = nullptr;
-        failDevice(error, kPlaybackFailureText);
+        if (!shuttingDown()) failDevice(error, kPlaybackFailureText);
         return false;
     }
     return true;
@@ -141,7 +144,7 @@ void AudioEngine::endPlayback() {
 // ---- capture ----
 
 bool AudioEngine::captureMode() {
-    if (!openCapture()) return false;
+    if (!openCapture()) return !ended_;
     captureLoop();
     closeCapture();
     state_.lamps.lampTxRx = kLampBlue;
@@ -152,7 +155,9 @@ bool AudioEngine::openCapture() {
     int error = 0;
     input_ = devices_.openCapture(state_.audio.captureDeviceId, error);
     if (!input_) {
-        failDevice(error, kCaptureFailureText);
+        // The one open that follows a shutdown (no microphone, or the sound server already
+        // gone) must not turn a normal close into exit code 1: the program is ending anyway.
+        if (!shuttingDown()) failDevice(error, kCaptureFailureText);
         return false;
     }
     captureStarted_ = false;
@@ -227,6 +232,7 @@ int audioEngineThread(ClientState& state, FrameSink sink, AudioUi& ui) {
 }
 
 std::thread startAudioEngine(ClientState& state, FrameSink sink, AudioUi& ui) {
+    state.audio.audioRunFlag = 1;
     return std::thread([&state, &ui, sink = std::move(sink)]() mutable {
         audioEngineThread(state, std::move(sink), ui);
     });

@@ -59,9 +59,12 @@ public:
 
     void setMemory(Memory memory) { memory_ = memory; }
 
-    // The thread body: audioRunFlag 1, then playback and capture in turn until audioRunFlag is
-    // no longer 1, then audioRunFlag 99. Returns 0. Returns early, leaving the flag, when the
-    // process was told to end.
+    // The thread body: playback and capture in turn while audioRunFlag is 1, then
+    // audioRunFlag 99. The caller raises the flag to 1 before the thread starts (a shutdown
+    // that lowers it first is then always seen: one playback, one capture open and close,
+    // 99). Returns 0. Returns early, leaving the flag, when the process was told to end.
+    // A device that fails to open once audioRunFlag is 0 shows nothing and ends nothing: the
+    // mode is skipped and the thread finishes as usual.
     int run();
 
     // One playback mode: returns once transmitFlag is not 0 or audioRunFlag is 0, with both
@@ -89,6 +92,7 @@ private:
     void releaseCaptureBuffers();
 
     void failDevice(int error, const char* secondText);
+    bool shuttingDown() const;
     bool keepGoing() const;
 
     ClientState& state_;
@@ -118,8 +122,9 @@ private:
 // The engine on the host's devices and clock, as the program's thread body. Returns 0.
 int audioEngineThread(ClientState& state, FrameSink sink, AudioUi& ui);
 
-// Starts audioEngineThread on a new thread. The program detaches it: at exit it is not waited
-// for (shutdown only lowers audioRunFlag).
+// Raises audioRunFlag to 1, then starts audioEngineThread on a new thread. Shutdown lowers
+// the flag and waits for the thread only a bounded time (the thread sets 99 when it ends); what
+// the thread uses (the state, the sink's targets, `ui`) must live until the process ends.
 std::thread startAudioEngine(ClientState& state, FrameSink sink, AudioUi& ui);
 
 }  // namespace orvane::audio

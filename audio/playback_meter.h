@@ -3,15 +3,11 @@
 #include <cstdint>
 
 #include "core/client_state.h"
+#include "core/levels.h"
 
 namespace orvane::audio {
 
-// Largest absolute value of one channel (0 left, 1 right) over the first 100 stereo frames of
-// a block; a sample of -32768 does not count (its absolute value does not fit 16 bits).
-std::int32_t channelPeak(const std::uint8_t* block, int channel);
-
-// 218 (silence) .. 319 (full scale): the needle angle in degrees for a level 0..32767.
-std::int32_t needleValue(std::int32_t level);
+// The block peak and the needle value are those of the transmit form (core/levels.h).
 
 // Updates leftNeedle, rightNeedle, leftBarLevel, rightBarLevel and smoothedPeak from the
 // first block of the group being played.

@@ -22,10 +22,6 @@ constexpr char kAnotherInstanceText[] =
 constexpr char kAnotherInstanceCaption[] = "Orvane System";
 constexpr char kChimeFailedText[] = "\xC3\x89" "chec de la lecture du son";
 constexpr char kChimeFailedCaption[] = "Erreur";
-constexpr char kNoParamsText[] =
-    "Aucun param\xC3\xA8tre n'a \xC3\xA9t\xC3\xA9 trouv\xC3\xA9 sur votre compte\n"
-    "les param\xC3\xA8tres par d\xC3\xA9" "faut seront utilis\xC3\xA9s.";
-constexpr char kNoParamsCaption[] = "Acquisition des param\xC3\xA8tres";
 
 constexpr platform::Colour kGreyBrush = platform::rgb(128, 128, 128);
 constexpr platform::Colour kWhite = platform::rgb(255, 255, 255);
@@ -154,7 +150,8 @@ void Client::startPanelTimers() {
     });
     knobsTimer_ = addTimer(1000, [this] {
         if (state_.ui.mainWindow.load() == nullptr || !skin_.knobArrow) return;
-        const float mic = services_.readMicVolume();
+        float mic = 0.0f;
+        services_.readMicVolume(mic);
         const float speaker = services_.readSpeakerVolume();
         if (auto c = drawMain()) {
             display::drawKnobPanel(*c, skin_, mic, speaker, state_.ui.backgroundColour.load(),
@@ -172,16 +169,6 @@ void Client::startPanelTimers() {
         auto c = w->draw();
         display::drawStatusLamps(*c, state_, skin_.leds, foreground);
     });
-}
-
-void Client::fetchAccount() {
-    services_.fetchAccount();
-    services_.fetchOwnCard();
-    if (services_.fetchOwnParams() != 0) return;
-    platform::Window* w = state_.ui.mainWindow.load();
-    if (w) w->setEnabled(false);
-    ui_.messageBox(w, kNoParamsText, kNoParamsCaption, platform::MessageIcon::None);
-    if (w) w->setEnabled(true);
 }
 
 void Client::countdownTick() {
@@ -216,9 +203,11 @@ std::optional<int> Client::startup() {
         case platform::MutexResult::Created:
             break;
     }
-    if (!system_.playSoundAsync(config_.chimePath)) {
-        ui_.messageBox(nullptr, kChimeFailedText, kChimeFailedCaption, platform::MessageIcon::Error);
-    }
+    // The desktop's chime when it has one, else the skin's own.
+    const std::string desktopChime = system_.systemChimeFile();
+    const bool chimed = (!desktopChime.empty() && system_.playSoundAsync(desktopChime)) ||
+                        system_.playSoundAsync(config_.chimePath);
+    if (!chimed) ui_.messageBox(nullptr, kChimeFailedText, kChimeFailedCaption, platform::MessageIcon::Error);
     state_.ui.backgroundColour.store(0);
     computeMachineId(state_, system_);
 
@@ -238,7 +227,7 @@ std::optional<int> Client::startup() {
         zones.designer = {right - 160, bottom - 120, right - 15, bottom - 80};
     }
     // Fonts are chosen by family at each drawing; the platform maps the faces at start.
-    state_.audio.micVolumeAtStart = services_.readMicVolume();
+    state_.audio.micVolumeAtStartRead = services_.readMicVolume(state_.audio.micVolumeAtStart);
     resetCaptureDeviceTable(state_);
     services_.createCodecPair();
     if (auto c = drawMain()) display::drawTitle(*c, state_.ui.backgroundColour.load());
@@ -265,7 +254,7 @@ std::optional<int> Client::startup() {
     services_.requestUsbStatusPicture(1);
     services_.startAudioEngine();
     startPanelTimers();
-    fetchAccount();
+    services_.startupAccountFetches();
     startCountdown();
     state_.ui.talkerRedrawPending.store(false);
     services_.openSpeechSocketAndGreet();
@@ -286,7 +275,9 @@ int Client::shutdown(int quitCode) {
     }
     state_.audio.audioRunFlag.store(0);
     services_.stopSerialDeviceThread();
-    services_.setMicVolume(state_.audio.micVolumeAtStart);
+    // Only a volume that was read is put back: a failed read at start-up (no sound server yet,
+    // no default source) must not mute the microphone at exit.
+    if (state_.audio.micVolumeAtStartRead) services_.setMicVolume(state_.audio.micVolumeAtStart);
     return quitCode;
 }
 

@@ -57,7 +57,6 @@ private:
     void startAnimation();
     void createMeterWindows();
     void startPanelTimers();
-    void fetchAccount();
     void startCountdown();
     void countdownTick();
     // The main window's canvas, or null once it is gone.

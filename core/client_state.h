@@ -101,6 +101,9 @@ struct AudioShared {
     OpusEncoder* opusEncoder = nullptr;
     OpusDecoder* opusDecoder = nullptr;
     float micVolumeAtStart = 0.0f;
+    // Whether start-up could read it: shutdown writes it back only then (writing back the
+    // 0.0 of a failed read would mute the microphone).
+    bool micVolumeAtStartRead = false;
 
     Relaxed<std::int32_t> leftNeedle{0};
     Relaxed<std::int32_t> rightNeedle{0};

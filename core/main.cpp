@@ -1,24 +1,49 @@
 // The orvane program.
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <new>
 
 #include "core/client.h"
 #include "core/client_state.h"
 #include "core/services.h"
+#include "core/unattended_ui.h"
 #include "platform/system.h"
 #include "platform/ui.h"
 
+namespace {
+
+// The process-wide record: made once, never destroyed. Threads that shutdown does not wait
+// for may still read it while the process ends, so no destructor may run under them.
+orvane::ClientState& processState() {
+    alignas(orvane::ClientState) static unsigned char storage[sizeof(orvane::ClientState)];
+    static orvane::ClientState* state = new (storage) orvane::ClientState();
+    return *state;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     using namespace orvane;
-    std::unique_ptr<platform::Ui> ui = platform::createHostUi(argc, argv);
-    if (!ui) return 0;
-    auto state = std::make_unique<ClientState>();
+    std::unique_ptr<platform::Ui> hostUi = platform::createHostUi(argc, argv);
+    if (!hostUi) return 0;
+    // Lab and tests only: answer every box without showing it (see docs/ui.md).
+    std::unique_ptr<platform::Ui> unattended = makeUnattendedUiIfAsked(*hostUi);
+    platform::Ui& ui = unattended ? *unattended : *hostUi;
+    ClientState& state = processState();
     platform::System& system = platform::hostSystem();
-    ProductionServices services(*state, *ui, system);
+    ProductionServices services(state, ui, system);
     ClientConfig config;
     config.documentationUrl = ORVANE_DOC_URL;
-    Client client(*state, *ui, system, services, config);
+    Client client(state, ui, system, services, config);
     services.setControlUi(&client.controlUi());
     const int code = client.run();
-    services.stopThreads();
+    if (!services.stopThreads()) {
+        // A thread still runs (a sound server that does not answer, a control cycle in its
+        // wait): end here, as the process end of the design does, rather than destroy the
+        // windows, the toolkit and the services it may still be using.
+        std::fflush(nullptr);
+        std::_Exit(code);
+    }
     return code;
 }

@@ -86,6 +86,12 @@ void MainWindowProc::onKeyUp(platform::Window&, int key) {
     if (key == platform::vk::kSpace) state_.setTransmit(false);
 }
 
+void MainWindowProc::onSystemKeyUp(platform::Window&, int key) {
+    // Space released while Alt is held arrives as a system key: were it left alone, the
+    // microphone would stay on the air until some later plain release of Space.
+    if (key == platform::vk::kSpace) state_.setTransmit(false);
+}
+
 platform::HitTest MainWindowProc::onHitTest(platform::Window&, Point p) {
     return zones.drag.contains(p) ? platform::HitTest::Caption : platform::HitTest::Client;
 }

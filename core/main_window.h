@@ -37,6 +37,9 @@ public:
     void onPaint(platform::Window& w) override;
     void onKeyDown(platform::Window& w, int virtualKey, bool autoRepeat) override;
     void onKeyUp(platform::Window& w, int virtualKey) override;
+    // System keys (Alt, F10, Alt+key) keep the default handling: no box, no channel change.
+    // Only the release of Space is heard, so that transmission never outlives the key.
+    void onSystemKeyUp(platform::Window& w, int virtualKey) override;
     platform::HitTest onHitTest(platform::Window& w, platform::Point client) override;
     void onMouseMove(platform::Window& w, platform::Point p) override;
     void onLeftButtonDown(platform::Window& w, platform::Point p) override;

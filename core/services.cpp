@@ -1,5 +1,6 @@
 #include "core/services.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -36,24 +37,63 @@ void ProcessAudioUi::exitProcess(int code) {
     std::_Exit(code);
 }
 
+void StoppableClock::sleepMs(int ms) {
+    std::unique_lock<std::mutex> hold(lock_);
+    wake_.wait_for(hold, std::chrono::milliseconds(ms < 0 ? 0 : ms), [this] { return stopped_; });
+}
+
+void StoppableClock::stop() {
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        stopped_ = true;
+    }
+    wake_.notify_all();
+}
+
 ProductionServices::ProductionServices(ClientState& state, platform::Ui& ui, platform::System& system)
-    : state_(state), audioUi_(ui),
-      web_(std::make_unique<web::WebState>(state, platform::systemHttps())) {
+    : state_(state), audioUi_(ui), web_(std::make_unique<web::WebState>(state, platform::systemHttps())),
+      clock_(platform::systemClock()) {
     web_->ui = &ui;
     web_->system = &system;
 }
 
 ProductionServices::~ProductionServices() { stopThreads(); }
 
-void ProductionServices::stopThreads() {
+void ProductionServices::startWorker(std::function<void()> body) {
+    threads_.emplace_back([this, body = std::move(body)] {
+        body();
+        std::lock_guard<std::mutex> hold(endedLock_);
+        ++ended_;
+        endedCv_.notify_all();
+    });
+}
+
+bool ProductionServices::stopThreads(int boundMs) {
     running_.store(false);
+    clock_.stop();
+    // The engine finishes its playback cycle, lets its queued output play out and opens and
+    // closes the capture device once: well under the bound unless the sound server hangs. The
+    // network threads end within their socket wait (500 ms).
+    bool allEnded = false;
+    {
+        std::unique_lock<std::mutex> hold(endedLock_);
+        allEnded = endedCv_.wait_for(hold, std::chrono::milliseconds(boundMs),
+                                     [this] { return ended_ == threads_.size(); });
+    }
     for (auto& t : threads_) {
-        if (t.joinable()) t.join();
+        if (!t.joinable()) continue;
+        if (allEnded) {
+            t.join();
+        } else {
+            t.detach();
+        }
     }
     threads_.clear();
-    // Shutdown lowered audioRunFlag and did not wait; the engine leaves its loop within a
-    // playback cycle. Waiting for it here keeps ClientState alive as long as the engine uses it.
-    if (audioThread_.joinable()) audioThread_.join();
+    {
+        std::lock_guard<std::mutex> hold(endedLock_);
+        ended_ = 0;
+    }
+    return allEnded;
 }
 
 // ---- Voice network -------------------------------------------------------------------------
@@ -62,13 +102,13 @@ void ProductionServices::openServerSockets() { net::openServerSockets(state_, pl
 
 void ProductionServices::startNetworkThreads() {
     auto& udp = platform::systemUdp();
-    auto& clock = platform::systemClock();
-    threads_.emplace_back([this, &udp, &clock] { net::keepaliveThread(state_, udp, clock, running_); });
-    threads_.emplace_back([this, &udp, &clock] { net::voiceReceiveThread(state_, udp, clock, running_); });
+    auto& clock = clock_;
+    startWorker([this, &udp, &clock] { net::keepaliveThread(state_, udp, clock, running_); });
+    startWorker([this, &udp, &clock] { net::voiceReceiveThread(state_, udp, clock, running_); });
     if (controlUi_ != nullptr) {
-        threads_.emplace_back([this, &udp, &clock] { net::controlThread(state_, udp, clock, *controlUi_, running_); });
+        startWorker([this, &udp, &clock] { net::controlThread(state_, udp, clock, *controlUi_, running_); });
     }
-    threads_.emplace_back([this, &udp, &clock] { speech::speechCommandThread(state_, udp, clock, running_); });
+    startWorker([this, &udp, &clock] { speech::speechCommandThread(state_, udp, clock, running_); });
 }
 
 // ---- Speech --------------------------------------------------------------------------------
@@ -87,7 +127,7 @@ void ProductionServices::spokenHelp(platform::Point) {}
 
 // ---- Audio ---------------------------------------------------------------------------------
 
-float ProductionServices::readMicVolume() { return audio::readMicVolume(); }
+bool ProductionServices::readMicVolume(float& scalar) { return audio::readMicVolume(scalar); }
 void ProductionServices::setMicVolume(float scalar) { audio::setMicVolume(scalar); }
 float ProductionServices::readSpeakerVolume() { return audio::readSpeakerVolume(); }
 void ProductionServices::setSpeakerVolume(float scalar) { audio::setSpeakerVolume(scalar); }
@@ -95,21 +135,18 @@ void ProductionServices::createCodecPair() { audio::createCodecPair(state_); }
 void ProductionServices::destroyCodecPair() { audio::destroyCodecPair(state_); }
 
 void ProductionServices::startAudioEngine() {
-    auto sink = [this](const std::uint8_t* frame) { net::sendAudioFrame(state_, platform::systemUdp(), frame); };
-    audioThread_ = audio::startAudioEngine(state_, sink, audioUi_);
+    // The sink holds only the process-wide state and the host's network, never this object.
+    ClientState& state = state_;
+    platform::UdpNetwork& udp = platform::systemUdp();
+    auto sink = [&state, &udp](const std::uint8_t* frame) { net::sendAudioFrame(state, udp, frame); };
+    // Raised here, before the thread exists, as startAudioEngine does.
+    state_.audio.audioRunFlag.store(1);
+    startWorker([&state, sink, this] { audio::audioEngineThread(state, sink, audioUi_); });
 }
 
 // ---- Web account and sharing ----------------------------------------------------------------
 
-void ProductionServices::fetchAccount() { web::fetchAccountResource(*web_, 0, web::kAccountRequest); }
-
-void ProductionServices::fetchOwnCard() {
-    web::fetchAccountResource(*web_, state_.identity.accountNumber.load(), web::kOwnCard);
-}
-
-int ProductionServices::fetchOwnParams() {
-    return web::fetchAccountResource(*web_, state_.identity.accountNumber.load(), web::kOwnParameters);
-}
+int ProductionServices::startupAccountFetches() { return web::startupAccountFetches(*web_); }
 
 void ProductionServices::talkerCardTick() { web::talkerCardTick(*web_); }
 void ProductionServices::pictureZoneClicked() { web::toggleCanvasWindow(*web_); }

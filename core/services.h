@@ -1,7 +1,10 @@
 #pragma once
 // The program's real StartupServices: each call goes to the subsystem that owns the work.
 #include <atomic>
+#include <condition_variable>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -9,6 +12,7 @@
 #include "core/startup_services.h"
 #include "audio/audio_ui.h"
 #include "net/control_ui.h"
+#include "platform/clock.h"
 #include "platform/system.h"
 #include "platform/ui.h"
 
@@ -29,6 +33,22 @@ private:
     platform::Ui& ui_;
 };
 
+// The host's clock for the network threads, whose sleeps end early once the program stops:
+// a thread between two steps then sees its run flag at once instead of after its pause.
+class StoppableClock final : public platform::Clock {
+public:
+    explicit StoppableClock(platform::Clock& host) : host_(host) {}
+    std::int64_t nowMs() override { return host_.nowMs(); }
+    void sleepMs(int ms) override;
+    void stop();
+
+private:
+    platform::Clock& host_;
+    std::mutex lock_;
+    std::condition_variable wake_;
+    bool stopped_ = false;
+};
+
 class ProductionServices final : public StartupServices {
 public:
     ProductionServices(ClientState& state, platform::Ui& ui, platform::System& system);
@@ -36,10 +56,15 @@ public:
 
     // The control thread's window on the user interface (set before start-up).
     void setControlUi(net::ControlUi* controlUi) { controlUi_ = controlUi; }
-    // Lets the background threads end and waits for them (the program's very end).
-    void stopThreads();
+    // The program's very end, after shutdown lowered audioRunFlag: lets the network threads
+    // end and waits for them and the audio engine, at most `boundMs`. True when every thread
+    // has ended (all joined); false when some still run (they are let go: the caller must then
+    // end the process without tearing down what they use).
+    bool stopThreads(int boundMs = kStopBoundMs);
 
-    float readMicVolume() override;
+    static constexpr int kStopBoundMs = 1500;
+
+    bool readMicVolume(float& scalar) override;
     void setMicVolume(float scalar) override;
     float readSpeakerVolume() override;
     void setSpeakerVolume(float scalar) override;
@@ -51,9 +76,7 @@ public:
     void requestUsbStatusPicture(int state) override;
     void drawUsbStatusPicture(platform::Canvas& c) override;
     void deleteUsbStatusPicture() override;
-    void fetchAccount() override;
-    void fetchOwnCard() override;
-    int fetchOwnParams() override;
+    int startupAccountFetches() override;
     void talkerCardTick() override;
     void openSpeechSocketAndGreet() override;
     void sendSpeechStopRequest() override;
@@ -71,9 +94,15 @@ private:
     net::ControlUi* controlUi_ = nullptr;
     ProcessAudioUi audioUi_;
     std::unique_ptr<web::WebState> web_;
+    // Starts `body` on a thread of its own, counted until it returns.
+    void startWorker(std::function<void()> body);
+
     std::atomic<bool> running_{true};
+    StoppableClock clock_;
     std::vector<std::thread> threads_;
-    std::thread audioThread_;
+    std::mutex endedLock_;
+    std::condition_variable endedCv_;
+    std::size_t ended_ = 0;
 };
 
 }  // namespace orvane

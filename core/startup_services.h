@@ -10,8 +10,9 @@ public:
     virtual ~StartupServices() = default;
 
     // Master volumes of the default capture (microphone) and render (speaker) devices, 0..1.
-    // A read that fails gives 0; a set that fails does nothing.
-    virtual float readMicVolume() = 0;
+    // A read that fails gives 0 (the microphone's read also says whether it succeeded); a set
+    // that fails does nothing.
+    virtual bool readMicVolume(float& scalar) = 0;
     virtual void setMicVolume(float scalar) = 0;
     virtual float readSpeakerVolume() = 0;
     virtual void setSpeakerVolume(float scalar) = 0;
@@ -31,11 +32,9 @@ public:
     virtual void drawUsbStatusPicture(platform::Canvas& c) = 0;
     virtual void deleteUsbStatusPicture() = 0;
 
-    // Account fetches, in start-up order. fetchOwnParams gives the fetch's result (0: a reply
-    // without usable body).
-    virtual void fetchAccount() = 0;
-    virtual void fetchOwnCard() = 0;
-    virtual int fetchOwnParams() = 0;
+    // Start-up's account fetches (account request, own card, own parameters, and the
+    // defaults message when the parameters have no usable body); the parameters fetch's result.
+    virtual int startupAccountFetches() = 0;
     // The talker card timer's work (every second).
     virtual void talkerCardTick() = 0;
 

@@ -1,17 +1,11 @@
 #include "net/audio_sender.h"
 
+#include "core/levels.h"
 #include "net/datagrams.h"
 
 namespace orvane::net {
 
 namespace {
-
-constexpr int kMeteredFrames = 100;
-constexpr std::int32_t kNeedleRest = 218;
-
-std::int16_t sampleAt(const std::uint8_t* frame, int index) {
-    return static_cast<std::int16_t>(frame[2 * index] | (frame[2 * index + 1] << 8));
-}
 
 void moveNeedles(ClientState& state, const std::uint8_t* frame) {
     const std::int32_t peakLeft = blockPeak(frame, 0);
@@ -19,8 +13,8 @@ void moveNeedles(ClientState& state, const std::uint8_t* frame) {
     const std::int16_t smoothed =
         static_cast<std::int16_t>(state.audio.smoothedPeak / 2 + peakLeft / 2);
     state.audio.smoothedPeak = smoothed;
-    state.audio.leftNeedle = kNeedleRest + smoothed * 102 / 32768;
-    state.audio.rightNeedle = kNeedleRest + (peakRight / 2 + smoothed / 2) * 102 / 32768;
+    state.audio.leftNeedle = needleValue(smoothed);
+    state.audio.rightNeedle = needleValue(peakRight / 2 + smoothed / 2);
 }
 
 void stepChaser(ClientState& state) {
@@ -38,17 +32,6 @@ void stepChaser(ClientState& state) {
 }
 
 }  // namespace
-
-std::int32_t blockPeak(const std::uint8_t* frame, int channel) {
-    std::int32_t peak = 0;
-    for (int i = 0; i < kMeteredFrames; ++i) {
-        std::int32_t s = sampleAt(frame, 2 * i + channel);
-        if (s == -32768) continue;
-        if (s < 0) s = -s;
-        if (s > peak) peak = s;
-    }
-    return peak;
-}
 
 void sendAudioFrame(ClientState& state, platform::UdpNetwork& udp, const std::uint8_t* frame) {
     std::uint8_t sequence = state.link.audioSequence;

@@ -13,8 +13,4 @@ namespace orvane::net {
 // allocates nothing; the caller may reuse `frame` at once.
 void sendAudioFrame(ClientState& state, platform::UdpNetwork& udp, const std::uint8_t* frame);
 
-// Largest absolute sample of one channel (0 left, 1 right) over the first 100 frames; -32768
-// is left out so that one clipped sample cannot overflow the 16-bit meter arithmetic.
-std::int32_t blockPeak(const std::uint8_t* frame, int channel);
-
 }  // namespace orvane::net

@@ -43,11 +43,13 @@ void handleRosterReply(ClientState& state, const std::uint8_t* data, std::size_t
     const RosterReply reply = parseRosterReply(data, length);
     const int n = reply.channel;
     if (n < 0 || n >= kChannelCount) return;
-    const std::int32_t count = reply.count;
+    // Stored clipped to what a roster row holds, so that every reader (the channel panel, the
+    // windows that list the accounts) can loop to the count without leaving its row, and no
+    // panel shows more users than are kept.
+    const std::int32_t count = reply.count < 0 ? 0 : reply.count > kRosterSize ? kRosterSize : reply.count;
     state.channel.rosterCount[n] = count;
     if (state.channel.channelPort - kFirstChannelPort == n) state.channel.rosterCount[kChannelCount] = count;
-    const int entries = count < 0 ? 0 : count > kRosterSize ? kRosterSize : count;
-    for (int i = 0; i < entries; ++i) state.channel.channelRoster[n][i] = rosterEntry(data, length, i);
+    for (int i = 0; i < count; ++i) state.channel.channelRoster[n][i] = rosterEntry(data, length, i);
 }
 
 void handleSupervisorReply(ControlUi& ui, const char* installerUrl,

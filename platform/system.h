@@ -29,6 +29,9 @@ public:
     virtual bool openUrl(const std::string& url) = 0;
     // Plays a sound file without waiting; false when it cannot be played.
     virtual bool playSoundAsync(const std::string& path) = 0;
+    // The desktop's own chime sound file, empty when it has none (the program then plays the
+    // chime of its skin).
+    virtual std::string systemChimeFile() { return {}; }
 };
 
 System& hostSystem();

@@ -23,8 +23,19 @@ inline constexpr int kDigit0 = 0x30;   // '0'..'9' = 0x30..0x39
 inline constexpr int kLetterA = 0x41;  // 'A'..'Z' = 0x41..0x5A
 inline constexpr int kNumpad0 = 0x60;  // keypad 0..9 = 0x60..0x69
 inline constexpr int kAdd = 0x6B;      // keypad '+'
+inline constexpr int kMenu = 0x12;     // Alt
 inline constexpr int kF1 = 0x70;
+inline constexpr int kF10 = 0x79;
 }  // namespace vk
+
+// System keys go to the system's default handling, not to a window procedure's key handling
+// (as WM_SYSKEYDOWN and WM_SYSKEYUP do): F10, Alt itself and any key pressed or released while
+// Alt is held. With Ctrl also held the keys are ordinary ones: Ctrl+Alt is AltGr on many
+// layouts.
+constexpr bool isSystemKey(int virtualKey, bool altHeld, bool controlHeld) {
+    if (virtualKey == vk::kF10) return true;
+    return (virtualKey == vk::kMenu || altHeld) && !controlHeld;
+}
 
 enum class HitTest { Client, Caption };
 enum class MessageIcon { None, Error, Warning, Question, Information };
@@ -37,6 +48,9 @@ public:
     virtual void onPaint(Window&) {}
     virtual void onKeyDown(Window&, int /*virtualKey*/, bool /*autoRepeat*/) {}
     virtual void onKeyUp(Window&, int /*virtualKey*/) {}
+    // System keys (isSystemKey). Default: the system's handling, nothing for the window.
+    virtual void onSystemKeyDown(Window&, int /*virtualKey*/) {}
+    virtual void onSystemKeyUp(Window&, int /*virtualKey*/) {}
     virtual HitTest onHitTest(Window&, Point /*client*/) { return HitTest::Client; }
     virtual void onMouseMove(Window&, Point) {}
     virtual void onLeftButtonDown(Window&, Point) {}
@@ -48,6 +62,18 @@ public:
     // The window is being destroyed; it is still valid during the call.
     virtual void onDestroy(Window&) {}
 };
+
+// Hands one key press or release to the procedure the way the platform sorts it: system keys
+// to the system-key calls, every other key to the key calls.
+inline void deliverKey(WindowHandler& h, Window& w, bool pressed, int virtualKey, bool systemKey, bool autoRepeat) {
+    if (systemKey) {
+        pressed ? h.onSystemKeyDown(w, virtualKey) : h.onSystemKeyUp(w, virtualKey);
+    } else if (pressed) {
+        h.onKeyDown(w, virtualKey, autoRepeat);
+    } else {
+        h.onKeyUp(w, virtualKey);
+    }
+}
 
 struct MenuItem {
     std::string text;  // UTF-8

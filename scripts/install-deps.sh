@@ -15,6 +15,8 @@ PACKAGES=(
   xvfb xauth xdotool imagemagick x11-utils
   # audio
   pulseaudio pulseaudio-utils libpulse-dev libopus-dev sox
+  # the desktop sound theme: the start-up chime
+  sound-theme-freedesktop
   # web
   libcurl4-openssl-dev libmicrohttpd-dev libgnutls28-dev libsqlite3-dev openssl ca-certificates
   # speech and serial

@@ -106,6 +106,7 @@ void summary(const char* what, std::vector<double> v) {
 
 struct Engine {
     Engine() {
+        state.audio.audioRunFlag = 1;  // raised by the starter, as startAudioEngine does
         thread = std::thread([this] {
             audio::AudioEngine engine(state, platform::hostAudio(), platform::systemClock(), ui,
                                       [this](const std::uint8_t* f) { onFrame(f); });

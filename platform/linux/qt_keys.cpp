@@ -47,4 +47,19 @@ int virtualKeyFor(int key, bool keypad) {
     return (key > 0 && key != Qt::Key_unknown) ? 0xFF : 0;
 }
 
+KeyStroke keyStrokeFor(int qtKey, unsigned modifiers, unsigned scanCode) {
+    const bool keypad = (modifiers & Qt::KeypadModifier) != 0;
+    KeyStroke stroke;
+    // On an X server the top-row keys 1..0 have scan codes 10..19 whatever the layout, so the
+    // digit keys choose channels even where digits need Shift.
+    if (!keypad && scanCode >= 10 && scanCode <= 19) {
+        stroke.virtualKey = vk::kDigit0 + static_cast<int>(scanCode - 9) % 10;
+    } else {
+        stroke.virtualKey = virtualKeyFor(qtKey, keypad);
+    }
+    stroke.systemKey = isSystemKey(stroke.virtualKey, (modifiers & Qt::AltModifier) != 0,
+                                   (modifiers & Qt::ControlModifier) != 0);
+    return stroke;
+}
+
 }  // namespace orvane::platform::qt

@@ -39,14 +39,14 @@ protected:
         win_.blitSurface(p, e->rect());
     }
     void keyPressEvent(QKeyEvent* e) override {
-        int key = keyOf(e);
-        if (key != 0 && live()) win_.handler()->onKeyDown(win_, key, e->isAutoRepeat());
+        const KeyStroke k = strokeOf(e);
+        if (k.virtualKey != 0 && live()) deliverKey(*win_.handler(), win_, true, k.virtualKey, k.systemKey, e->isAutoRepeat());
     }
     void keyReleaseEvent(QKeyEvent* e) override {
         // Auto-repeat produces only further key-downs: its synthetic releases are not releases.
         if (e->isAutoRepeat()) return;
-        int key = keyOf(e);
-        if (key != 0 && live()) win_.handler()->onKeyUp(win_, key);
+        const KeyStroke k = strokeOf(e);
+        if (k.virtualKey != 0 && live()) deliverKey(*win_.handler(), win_, false, k.virtualKey, k.systemKey, false);
     }
     void mousePressEvent(QMouseEvent* e) override {
         if (!live()) return;
@@ -91,13 +91,8 @@ protected:
 private:
     bool live() const { return win_.alive() && win_.handler() != nullptr; }
 
-    static int keyOf(QKeyEvent* e) {
-        bool keypad = (e->modifiers() & Qt::KeypadModifier) != 0;
-        // On an X server the top-row keys 1..0 have scan codes 10..19 whatever the layout, so
-        // the digit keys choose channels even where digits need Shift.
-        quint32 scan = e->nativeScanCode();
-        if (!keypad && scan >= 10 && scan <= 19) return vk::kDigit0 + static_cast<int>(scan - 9) % 10;
-        return virtualKeyFor(e->key(), keypad);
+    static KeyStroke strokeOf(QKeyEvent* e) {
+        return keyStrokeFor(e->key(), static_cast<unsigned>(e->modifiers().toInt()), e->nativeScanCode());
     }
 
     void startDrag(QMouseEvent* e) {

@@ -165,6 +165,29 @@ public:
         return spawnDetached({opener, url});
     }
 
+    // The freedesktop sound theme's "complete" sound (else its "bell"), looked up in the XDG
+    // data folders, where desktops install their sound themes.
+    std::string systemChimeFile() override {
+        const char* env = std::getenv("XDG_DATA_DIRS");
+        std::string dirs = (env && *env) ? env : "/usr/local/share:/usr/share";
+        for (const char* name : {"complete", "bell"}) {
+            std::size_t from = 0;
+            while (from <= dirs.size()) {
+                std::size_t to = dirs.find(':', from);
+                if (to == std::string::npos) to = dirs.size();
+                std::string dir = dirs.substr(from, to - from);
+                from = to + 1;
+                while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+                if (dir.empty()) continue;
+                for (const char* ext : {".oga", ".ogg", ".wav"}) {
+                    const std::string path = dir + "/sounds/freedesktop/stereo/" + name + ext;
+                    if (fileExists(path)) return path;
+                }
+            }
+        }
+        return {};
+    }
+
     bool playSoundAsync(const std::string& path) override {
         if (!fileExists(path)) return false;
         std::string player = findOnPath("paplay");

@@ -43,8 +43,12 @@ public:
     }
     bool playSoundAsync(const std::string& path) override {
         sounds.push_back(path);
-        return soundPlays;
+        return path == desktopChime ? desktopChimePlays : soundPlays;
     }
+    std::string systemChimeFile() override { return desktopChime; }
+
+    std::string desktopChime;  // empty: the desktop has no chime
+    bool desktopChimePlays = true;
 };
 
 }  // namespace orvane::test

@@ -12,6 +12,7 @@ class RecordingServices final : public StartupServices {
 public:
     std::vector<std::string> calls;
     float micVolume = 0.25f;
+    bool micReadable = true;  // false: every microphone read fails (and gives 0)
     float speakerVolume = 0.5f;
     int ownParamsResult = -1;
     std::vector<float> micSets;
@@ -29,7 +30,11 @@ public:
         return calls;
     }
 
-    float readMicVolume() override { return note("readMicVolume"), micVolume; }
+    bool readMicVolume(float& v) override {
+        note("readMicVolume");
+        v = micReadable ? micVolume : 0.0f;
+        return micReadable;
+    }
     void setMicVolume(float v) override {
         note("setMicVolume");
         micSets.push_back(v);
@@ -47,9 +52,7 @@ public:
     void requestUsbStatusPicture(int state) override { note("requestUsbStatusPicture:" + std::to_string(state)); }
     void drawUsbStatusPicture(platform::Canvas&) override {}
     void deleteUsbStatusPicture() override { note("deleteUsbStatusPicture"); }
-    void fetchAccount() override { note("fetchAccount"); }
-    void fetchOwnCard() override { note("fetchOwnCard"); }
-    int fetchOwnParams() override { return note("fetchOwnParams"), ownParamsResult; }
+    int startupAccountFetches() override { return note("startupAccountFetches"), ownParamsResult; }
     void talkerCardTick() override { note("talkerCardTick"); }
     void openSpeechSocketAndGreet() override { note("openSpeechSocketAndGreet"); }
     void sendSpeechStopRequest() override { note("sendSpeechStopRequest"); }

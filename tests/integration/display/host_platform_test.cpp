@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <Qt>
+#include <filesystem>
 
 #include "platform/image.h"
 #include "platform/linux/qt_keys.h"
@@ -69,6 +70,34 @@ TEST(HostSystem, ProcessesSoundsAndPrograms) {
     EXPECT_FALSE(sys.temporaryFolder().empty());
 }
 
+TEST(HostSystem, ChimeComesFromTheDesktopSoundTheme) {
+    System& sys = hostSystem();
+    const char* saved = std::getenv("XDG_DATA_DIRS");
+    const std::string savedDirs = saved ? saved : "";
+    const std::string first = test::makeSkinFolder({}), second = test::makeSkinFolder({});
+    auto put = [](const std::string& dir, const char* file) {
+        const std::string stereo = dir + "sounds/freedesktop/stereo/";
+        std::filesystem::create_directories(stereo);
+        test::writeFile(stereo + file, {'O', 'g', 'g', 'S'});
+        return stereo + file;
+    };
+    setenv("XDG_DATA_DIRS", (first + ":" + second).c_str(), 1);
+    EXPECT_EQ(sys.systemChimeFile(), "");
+    const std::string bell = put(second, "bell.oga");
+    EXPECT_EQ(sys.systemChimeFile(), bell);
+    const std::string complete = put(second, "complete.oga");  // "complete" before "bell"
+    EXPECT_EQ(sys.systemChimeFile(), complete);
+    const std::string earlier = put(first, "complete.wav");  // the first data folder wins
+    EXPECT_EQ(sys.systemChimeFile(), earlier);
+    if (saved) {
+        setenv("XDG_DATA_DIRS", savedDirs.c_str(), 1);
+    } else {
+        unsetenv("XDG_DATA_DIRS");
+    }
+    test::removeFolder(first);
+    test::removeFolder(second);
+}
+
 TEST(Keys, QtKeysMapToTheWindowProcedureCodes) {
     using qt::virtualKeyFor;
     struct Case {
@@ -82,6 +111,29 @@ TEST(Keys, QtKeysMapToTheWindowProcedureCodes) {
         {Qt::Key_F2, false, 0x71},            {Qt::Key_unknown, false, 0},        {Qt::Key_Eacute, false, 0xFF},
     };
     for (const Case& c : cases) EXPECT_EQ(virtualKeyFor(c.qtKey, c.keypad), c.vk) << c.qtKey;
+}
+
+TEST(Keys, AltAndF10AreSystemKeysAndTopRowDigitsGoByPosition) {
+    using qt::keyStrokeFor;
+    const unsigned alt = Qt::AltModifier, ctrl = Qt::ControlModifier, keypad = Qt::KeypadModifier;
+    struct Case {
+        int qtKey;
+        unsigned modifiers, scan;
+        int vk;
+        bool system;
+    } cases[] = {
+        {Qt::Key_Alt, alt, 64, vk::kMenu, true},       {Qt::Key_Alt, 0, 64, vk::kMenu, true},  // its release
+        {Qt::Key_F10, 0, 76, vk::kF10, true},          {Qt::Key_1, alt, 10, 0x31, true},
+        {Qt::Key_Tab, alt, 23, 0x09, true},            {Qt::Key_Exclam, 0, 10, 0x31, false},  // '1' by position
+        {Qt::Key_Ampersand, alt, 10, 0x31, true},      {Qt::Key_2, alt | ctrl, 11, 0x32, false},
+        {Qt::Key_7, keypad, 79, 0x67, false},          {Qt::Key_Space, 0, 65, vk::kSpace, false},
+        {Qt::Key_Space, alt, 65, vk::kSpace, true},    {Qt::Key_F1, 0, 0, vk::kF1, false},
+    };
+    for (const Case& c : cases) {
+        const auto k = keyStrokeFor(c.qtKey, c.modifiers, c.scan);
+        EXPECT_EQ(k.virtualKey, c.vk) << c.qtKey;
+        EXPECT_EQ(k.systemKey, c.system) << c.qtKey;
+    }
 }
 
 TEST(Decoders, EachDecoderTakesOnlyWhatItShould) {

@@ -134,6 +134,21 @@ TEST_F(MainWindowOnQt, KeypadSevenThenPlusEndsOnChannelTen) {
     EXPECT_EQ(boxes[0].second, "Info Clavier");
 }
 
+TEST_F(MainWindowOnQt, AltF10AndAltDigitGoToTheDefaultHandling) {
+    key(QEvent::KeyPress, Qt::Key_4);
+    ASSERT_EQ(state->channel.channelPort.load(), 30004);
+    key(QEvent::KeyPress, Qt::Key_Alt, false, Qt::AltModifier);
+    key(QEvent::KeyPress, Qt::Key_1, false, Qt::AltModifier);
+    key(QEvent::KeyRelease, Qt::Key_1, false, Qt::AltModifier);
+    key(QEvent::KeyPress, Qt::Key_Tab, false, Qt::AltModifier);
+    key(QEvent::KeyRelease, Qt::Key_Alt);
+    key(QEvent::KeyPress, Qt::Key_F10);
+    key(QEvent::KeyRelease, Qt::Key_F10);
+    EXPECT_EQ(state->channel.channelPort.load(), 30004);
+    EXPECT_TRUE(test::answeredBoxes().empty());
+    EXPECT_TRUE(window->alive());
+}
+
 TEST_F(MainWindowOnQt, DragBandSwallowsHoverAndClicks) {
     mouse(QEvent::MouseMove, 420, 380);  // the LED ring
     EXPECT_EQ(ticker(), "Cliquez sur NETWORK pour voir les correspondants");

@@ -36,7 +36,10 @@ struct Rig {
     void shutdownAt(std::int64_t t) {
         clock.at(t, [this] { state.audio.audioRunFlag = 0; });
     }
-    int run() { return engine.run(); }
+    int run() {
+        state.audio.audioRunFlag = 1;  // as startAudioEngine raises it before the thread
+        return engine.run();
+    }
 
     ClientState state;
     SimClock clock;
@@ -269,6 +272,40 @@ TEST(AudioEngine, DeviceThatCannotOpenShowsTwoMessagesAndExitsWithCode1) {
         }
     }
     EXPECT_NE(std::string(kCaptureFailureText).find("fonctionner qu'en mode \u00e9coute"), std::string::npos);
+}
+
+// Shutdown's own device opens never end the process: no microphone (or a sound server gone
+// by then) still gives the close's exit code, and a shutdown before the thread's first look
+// is seen.
+TEST(AudioEngine, DevicesThatFailOnceShutdownBeganEndTheThreadQuietly) {
+    struct Case {
+        const char* what;
+        bool noMicrophone, noSpeaker, shutdownFirst;
+        int captureOpens;
+    } cases[] = {
+        {"no microphone, close while listening", true, false, false, 1},
+        {"no microphone, shutdown before the thread ran", true, false, true, 1},
+        {"no devices at all, shutdown before the thread ran", true, true, true, 1},
+        {"working devices, shutdown before the thread ran", false, false, true, 1},
+    };
+    for (const Case& c : cases) {
+        Rig rig;
+        if (c.noMicrophone) rig.devices.captureOpenError = 32;
+        if (c.noSpeaker) rig.devices.playbackOpenError = 2;
+        rig.state.audio.audioRunFlag = 1;
+        if (c.shutdownFirst) {
+            rig.state.audio.audioRunFlag = 0;
+            EXPECT_EQ(rig.engine.run(), 0) << c.what;
+        } else {
+            rig.shutdownAt(700);
+            EXPECT_EQ(rig.run(), 0) << c.what;
+        }
+        EXPECT_EQ(rig.state.audio.audioRunFlag, 99) << c.what;
+        EXPECT_TRUE(rig.ui.messages.empty()) << c.what;
+        EXPECT_TRUE(rig.ui.exitCodes.empty()) << c.what;
+        EXPECT_EQ(rig.devices.count("capture.open"), c.captureOpens) << c.what;
+        EXPECT_LT(rig.clock.nowMs(), c.shutdownFirst ? 300 : 1200) << c.what;
+    }
 }
 
 TEST(AudioEngine, OutputBlockThatCannotBeAllocatedExitsWithoutMessage) {

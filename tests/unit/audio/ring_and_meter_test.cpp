@@ -67,17 +67,6 @@ void fillBlock(std::uint8_t* block, std::int16_t left, std::int16_t right) {
     }
 }
 
-TEST(PlaybackMeter, PeaksUseTheFirstHundredFramesAndIgnoreMinus32768) {
-    std::uint8_t block[kAudioBlockBytes];
-    fillBlock(block, 0, 0);
-    std::int16_t loudLate = 30000, minimum = -32768, negative = -1234;
-    std::memcpy(block + 150 * 4, &loudLate, 2);  // frame 150: not looked at
-    std::memcpy(block + 3 * 4, &minimum, 2);
-    std::memcpy(block + 5 * 4 + 2, &negative, 2);
-    EXPECT_EQ(channelPeak(block, 0), 0);
-    EXPECT_EQ(channelPeak(block, 1), 1234);
-}
-
 TEST(PlaybackMeter, FormFollowsTheHalvingRule) {
     struct Case {
         std::int16_t smoothed, left, right;

@@ -76,6 +76,54 @@ TEST_F(MainWindowInput, InactiveKeysAnswerWithInfoClavierAndChangeNothing) {
     EXPECT_EQ(state->channel.channelPort.load(), 30004);
 }
 
+// Keys sorted the way the platform sorts them: system keys keep the default handling.
+TEST_F(MainWindowInput, SystemKeysShowNoBoxAndLeaveTheChannel) {
+    struct Case {
+        const char* what;
+        int key;
+        bool alt, control, system;
+    } cases[] = {
+        {"Alt", vk::kMenu, true, false, true},
+        {"F10", vk::kF10, false, false, true},
+        {"Alt+1", vk::kDigit0 + 1, true, false, true},
+        {"Alt+Tab", 0x09, true, false, true},
+        {"Alt+F1", vk::kF1, true, false, true},
+        {"Alt+Escape", vk::kEscape, true, false, true},
+        {"Ctrl+Alt+2 (AltGr) is an ordinary key", vk::kDigit0 + 2, true, true, false},
+        {"1", vk::kDigit0 + 1, false, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        state->channel.channelPort.store(30004);
+        state->ui.inactivitySeconds.store(77);
+        ui.boxes.clear();
+        const bool system = platform::isSystemKey(c.key, c.alt, c.control);
+        EXPECT_EQ(system, c.system);
+        platform::deliverKey(*handler, *window, true, c.key, system, false);
+        platform::deliverKey(*handler, *window, false, c.key, system, false);
+        if (c.system) {
+            EXPECT_EQ(state->channel.channelPort.load(), 30004);
+            EXPECT_TRUE(ui.boxes.empty());
+            EXPECT_FALSE(window->destroyed);
+            EXPECT_EQ(state->ui.inactivitySeconds.load(), 77);
+        } else {
+            EXPECT_EQ(state->channel.channelPort.load(), kFirstChannelPort + c.key - vk::kDigit0);
+            EXPECT_EQ(state->ui.inactivitySeconds.load(), kInactivityStartSeconds);
+        }
+    }
+}
+
+TEST_F(MainWindowInput, SpaceReleasedWithAltHeldStillEndsTransmission) {
+    platform::deliverKey(*handler, *window, true, vk::kSpace, false, false);
+    ASSERT_TRUE(state->isTransmitting());
+    platform::deliverKey(*handler, *window, true, vk::kMenu, true, false);
+    platform::deliverKey(*handler, *window, true, vk::kSpace, true, true);  // repeats with Alt held
+    EXPECT_TRUE(state->isTransmitting());
+    platform::deliverKey(*handler, *window, false, vk::kSpace, true, false);
+    EXPECT_FALSE(state->isTransmitting());
+    EXPECT_TRUE(ui.boxes.empty());
+}
+
 TEST_F(MainWindowInput, SpaceIsPushToTalkAndEveryReleaseResetsTheCountdown) {
     keyDown(vk::kSpace);
     keyDown(vk::kSpace, true);

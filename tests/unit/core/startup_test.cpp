@@ -2,9 +2,13 @@
 // files, the single instance, the machine identifier and the timers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
 #include <memory>
 
 #include "core/client.h"
+#include "display/layout.h"
+#include "net/control.h"
 #include "tests/fakes/fake_system.h"
 #include "tests/fakes/fake_ui.h"
 #include "tests/fakes/recording_services.h"
@@ -42,7 +46,7 @@ TEST_F(Startup, RunsEveryStepInOrderThenShutsDownInOrder) {
     ASSERT_FALSE(client->startup().has_value());
     const std::vector<std::string> startupCalls = {
         "readMicVolume", "createCodecPair", "openServerSockets", "startNetworkThreads", "requestUsbStatusPicture:1",
-        "startAudioEngine", "fetchAccount", "fetchOwnCard", "fetchOwnParams", "openSpeechSocketAndGreet",
+        "startAudioEngine", "startupAccountFetches", "openSpeechSocketAndGreet",
         "startSerialDeviceThread"};
     EXPECT_EQ(services.snapshot(), startupCalls);
     EXPECT_EQ(system.mutexes, std::vector<std::string>{"Orvane"});
@@ -91,6 +95,44 @@ TEST_F(Startup, RunsEveryStepInOrderThenShutsDownInOrder) {
     EXPECT_EQ(services.micSets, std::vector<float>{0.25f});
     EXPECT_TRUE(ui.timers.empty());
     EXPECT_EQ(state->audio.audioRunFlag.load(), 0);
+}
+
+TEST_F(Startup, MicrophoneVolumeIsPutBackOnlyWhenItWasRead) {
+    for (bool readable : {true, false}) {
+        test::FakeUi localUi;
+        test::RecordingServices localServices;
+        localServices.micReadable = readable;
+        localServices.micVolume = 0.6f;
+        make();
+        auto localState = std::make_unique<ClientState>();
+        Client local(*localState, localUi, system, localServices, ClientConfig{folder});
+        ASSERT_FALSE(local.startup().has_value());
+        localUi.tickAll();  // the knobs read the volume too: a failed read points them down
+        EXPECT_EQ(local.shutdown(0), 0);
+        EXPECT_EQ(localServices.micSets, readable ? std::vector<float>{0.6f} : std::vector<float>{}) << readable;
+        test::removeFolder(folder);
+    }
+    folder.clear();
+}
+
+// A roster reply that claims more users than a row keeps: the panel shows what is kept.
+TEST_F(Startup, ChannelPanelShowsAtMostSixteenUsers) {
+    make();
+    ASSERT_FALSE(client->startup().has_value());
+    for (std::int8_t claimed : {40, 16, 3, -5}) {
+        std::vector<std::uint8_t> reply{'L', 0, static_cast<std::uint8_t>(claimed)};
+        reply.resize(3 + 2 * 40, 1);
+        net::handleRosterReply(*state, reply.data(), reply.size());
+        main()->ops.clear();
+        for (auto& [id, t] : std::map<int, test::FakeUi::Timer>(ui.timers)) {
+            if (t.periodMs == 500) t.tick();
+        }
+        const int shown = claimed > 16 ? 16 : claimed < 0 ? 0 : claimed;
+        const std::string text = "text " + std::to_string(display::kChannelCountPos.x) + " " +
+                                 std::to_string(display::kChannelCountPos.y) + " " + std::to_string(shown);
+        EXPECT_EQ(std::count(main()->ops.begin(), main()->ops.end(), text), 1) << int(claimed);
+    }
+    client->shutdown(0);
 }
 
 TEST_F(Startup, MissingDocImageGivesOneNoticeAndEndsAfterStartup) {
@@ -192,21 +234,34 @@ TEST_F(Startup, MachineIdentifierFromTheSystemVolume) {
     }
 }
 
-TEST_F(Startup, ParamsWithoutUsableBodyAsksWithTheWindowDisabled) {
-    for (int result : {0, 1, -1, 250}) {
+TEST_F(Startup, ChimeIsTheDesktopsWhenItPlaysElseTheSkins) {
+    struct Case {
+        const char* desktop;
+        bool desktopPlays, skinPlays;
+        int sounds, boxes;
+    } cases[] = {
+        {"/usr/share/sounds/freedesktop/stereo/complete.oga", true, true, 1, 0},
+        {"", true, true, 1, 0},
+        {"/usr/share/sounds/freedesktop/stereo/bell.oga", false, true, 2, 0},
+        {"/usr/share/sounds/freedesktop/stereo/bell.oga", false, false, 2, 1},
+    };
+    for (const Case& c : cases) {
         test::FakeUi localUi;
+        test::FakeSystem localSystem;
         test::RecordingServices localServices;
-        localServices.ownParamsResult = result;
+        localSystem.desktopChime = c.desktop;
+        localSystem.desktopChimePlays = c.desktopPlays;
+        localSystem.soundPlays = c.skinPlays;
         make();
         auto localState = std::make_unique<ClientState>();
-        Client local(*localState, localUi, system, localServices, ClientConfig{folder});
+        ClientConfig config{folder};
+        config.chimePath = folder + "chimes.wav";
+        Client local(*localState, localUi, localSystem, localServices, config);
         ASSERT_FALSE(local.startup().has_value());
-        const int boxes = localUi.boxesWithCaption("Acquisition des param\xC3\xA8tres");
-        EXPECT_EQ(boxes, result == 0 ? 1 : 0) << result;
-        if (result == 0) {
-            EXPECT_EQ(localUi.boxes[0].owner, localUi.find("ORVANE"));
-            EXPECT_EQ(localUi.find("ORVANE")->enabledHistory, (std::vector<bool>{false, true}));
-        }
+        ASSERT_EQ(static_cast<int>(localSystem.sounds.size()), c.sounds) << c.desktop;
+        EXPECT_EQ(localSystem.sounds[0], *c.desktop ? std::string(c.desktop) : config.chimePath);
+        if (c.sounds == 2) EXPECT_EQ(localSystem.sounds[1], config.chimePath);
+        EXPECT_EQ(localUi.boxesWithCaption("Erreur"), c.boxes);
         local.shutdown(0);
         test::removeFolder(folder);
     }

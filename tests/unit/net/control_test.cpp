@@ -137,8 +137,9 @@ TEST(RosterReply, BoundsAndCountsAreSafe) {
     const std::vector<Case> cases = {
         {"other channel keeps entry 11", reply(3, 2, 2), 5, 3, 2, -1, {100, 101, -7}},
         {"count zero", reply(4, 0, 0), 4, 4, 0, 0, {-7, -7}},
-        {"negative count", reply(4, -3, 0), 4, 4, -3, -3, {-7}},
-        {"count above 16 clipped for the table", reply(6, 40, 40), 6, 6, 40, 40, sixteen},
+        {"negative count reads as none", reply(4, -3, 0), 4, 4, 0, 0, {-7}},
+        {"count above 16 is kept as 16", reply(6, 40, 40), 6, 6, 16, 16, sixteen},
+        {"count 17 on another channel", reply(1, 17, 17), 6, 1, 16, -1, sixteen},
         {"short datagram reads zeros", reply(2, 3, 1), 0, 2, 3, -1, {100, 0, 0, -7}},
         {"channel 10", reply(10, 1, 1), 10, 10, 1, 1, {100, -7}},
     };

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "net/audio_sender.h"
+#include "core/levels.h"
 #include "net/datagrams.h"
 #include "net/keepalive.h"
 #include "net/server_sockets.h"
@@ -222,6 +223,7 @@ TEST(AudioSender, NeedlesFollowThePeaksOfTheFirstHundredFrames) {
     }
 }
 
+// The one block peak of both meter forms (core/levels.h).
 TEST(AudioSender, PeakIgnoresMinus32768AndFramesAfterTheHundredth) {
     auto frame = frameOf(0, 0);
     setSample(frame, 0, -32768);    // left, frame 0: does not count
