@@ -7,6 +7,8 @@
 #include "audio/audio_engine.h"
 #include "audio/codec_pair.h"
 #include "audio/endpoint_volume.h"
+#include "device/link_status.h"
+#include "device/serial_device.h"
 #include "net/audio_sender.h"
 
 #include "net/control.h"
@@ -18,6 +20,8 @@
 #include "speech/speech_socket.h"
 #include "web/account.h"
 #include "web/canvas_window.h"
+#include "web/decoders.h"
+#include "web/web_client.h"
 #include "web/web_state.h"
 
 namespace orvane {
@@ -41,12 +45,14 @@ ProductionServices::ProductionServices(ClientState& state, platform::Ui& ui, pla
       web_(std::make_unique<web::WebState>(state, platform::systemHttps())) {
     web_->ui = &ui;
     web_->system = &system;
+    usbLink_ = std::make_unique<device::LinkStatus>(state_, [this](int status) { return fetchUsbPicture(status); });
 }
 
 ProductionServices::~ProductionServices() { stopThreads(); }
 
 void ProductionServices::stopThreads() {
     running_.store(false);
+    stopSerialDeviceThread();
     for (auto& t : threads_) {
         if (t.joinable()) t.join();
     }
@@ -114,13 +120,38 @@ int ProductionServices::fetchOwnParams() {
 void ProductionServices::talkerCardTick() { web::talkerCardTick(*web_); }
 void ProductionServices::pictureZoneClicked() { web::toggleCanvasWindow(*web_); }
 
-// ---- USB-serial device (not wired yet) ------------------------------------------------------
+// ---- USB-serial device ---------------------------------------------------------------------
 
-void ProductionServices::requestUsbStatusPicture(int) {}
-void ProductionServices::drawUsbStatusPicture(platform::Canvas&) {}
-void ProductionServices::deleteUsbStatusPicture() {}
-void ProductionServices::startSerialDeviceThread() {}
-void ProductionServices::stopSerialDeviceThread() {}
+device::PictureDownload ProductionServices::fetchUsbPicture(int status) {
+    using Outcome = device::PictureDownload::Outcome;
+    // The reply buffer stays ours from the request until the picture is decoded.
+    auto lock = web_->lockRequests();
+    const std::int32_t n = web::webGet(*web_, "/usb/", 0, status);
+    if (n == 0) return {Outcome::NoBytes, std::nullopt};
+    auto picture = n > 0 ? web::decodePng(*web_, n) : std::nullopt;
+    if (!picture) return {Outcome::Failed, std::nullopt};
+    return {Outcome::Picture, std::move(picture)};
+}
+
+void ProductionServices::requestUsbStatusPicture(int state) { usbLink_->set(state); }
+void ProductionServices::drawUsbStatusPicture(platform::Canvas& c) { usbLink_->draw(c); }
+void ProductionServices::deleteUsbStatusPicture() { usbLink_->release(); }
+
+void ProductionServices::startSerialDeviceThread() {
+    if (serialThread_.joinable()) return;
+    // Raised here rather than by the thread itself, so that a shutdown that comes before the
+    // thread has run cannot be undone by it.
+    state_.ui.serialRunFlag.store(true);
+    serialThread_ = std::thread([this] { device::serialDeviceThread(state_, *usbLink_); });
+}
+
+void ProductionServices::stopSerialDeviceThread() {
+    if (!serialThread_.joinable()) return;
+    state_.ui.serialRunFlag.store(false);
+    serialThread_.join();
+    // Leaving an open link still fetched the black picture after shutdown deleted the last one.
+    usbLink_->release();
+}
 
 // ---- Secondary windows (not wired yet) ------------------------------------------------------
 

@@ -8,6 +8,7 @@
 #include "core/client_state.h"
 #include "core/startup_services.h"
 #include "audio/audio_ui.h"
+#include "device/link_status.h"
 #include "net/control_ui.h"
 #include "platform/system.h"
 #include "platform/ui.h"
@@ -67,6 +68,8 @@ public:
     void spokenHelp(platform::Point click) override;
 
 private:
+    device::PictureDownload fetchUsbPicture(int status);
+
     ClientState& state_;
     net::ControlUi* controlUi_ = nullptr;
     ProcessAudioUi audioUi_;
@@ -74,6 +77,9 @@ private:
     std::atomic<bool> running_{true};
     std::vector<std::thread> threads_;
     std::thread audioThread_;
+    // USB-serial device link: the link status with its picture, and the serial device thread.
+    std::unique_ptr<device::LinkStatus> usbLink_;
+    std::thread serialThread_;
 };
 
 }  // namespace orvane
