@@ -9,6 +9,7 @@
 #include "audio/endpoint_volume.h"
 #include "device/link_status.h"
 #include "device/serial_device.h"
+#include "device/usb_picture.h"
 #include "net/audio_sender.h"
 
 #include "net/control.h"
@@ -20,8 +21,6 @@
 #include "speech/speech_socket.h"
 #include "web/account.h"
 #include "web/canvas_window.h"
-#include "web/decoders.h"
-#include "web/web_client.h"
 #include "web/web_state.h"
 
 namespace orvane {
@@ -45,7 +44,7 @@ ProductionServices::ProductionServices(ClientState& state, platform::Ui& ui, pla
       web_(std::make_unique<web::WebState>(state, platform::systemHttps())) {
     web_->ui = &ui;
     web_->system = &system;
-    usbLink_ = std::make_unique<device::LinkStatus>(state_, [this](int status) { return fetchUsbPicture(status); });
+    usbLink_ = std::make_unique<device::LinkStatus>(state_, [this](int status) { return device::fetchUsbPicture(*web_, status); });
 }
 
 ProductionServices::~ProductionServices() { stopThreads(); }
@@ -121,17 +120,6 @@ void ProductionServices::talkerCardTick() { web::talkerCardTick(*web_); }
 void ProductionServices::pictureZoneClicked() { web::toggleCanvasWindow(*web_); }
 
 // ---- USB-serial device ---------------------------------------------------------------------
-
-device::PictureDownload ProductionServices::fetchUsbPicture(int status) {
-    using Outcome = device::PictureDownload::Outcome;
-    // The reply buffer stays ours from the request until the picture is decoded.
-    auto lock = web_->lockRequests();
-    const std::int32_t n = web::webGet(*web_, "/usb/", 0, status);
-    if (n == 0) return {Outcome::NoBytes, std::nullopt};
-    auto picture = n > 0 ? web::decodePng(*web_, n) : std::nullopt;
-    if (!picture) return {Outcome::Failed, std::nullopt};
-    return {Outcome::Picture, std::move(picture)};
-}
 
 void ProductionServices::requestUsbStatusPicture(int state) { usbLink_->set(state); }
 void ProductionServices::drawUsbStatusPicture(platform::Canvas& c) { usbLink_->draw(c); }

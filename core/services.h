@@ -68,8 +68,6 @@ public:
     void spokenHelp(platform::Point click) override;
 
 private:
-    device::PictureDownload fetchUsbPicture(int status);
-
     ClientState& state_;
     net::ControlUi* controlUi_ = nullptr;
     ProcessAudioUi audioUi_;
