@@ -1,7 +1,14 @@
 // Serial ports on Linux: the tty devices that sit on a USB device, with a hardware identifier
 // written as the adapter table expects it ("USB\VID_0403&PID_6001&REV_0600") and the kernel's
 // name as port name ("ttyUSB0", opened as "/dev/ttyUSB0").
+#include <dirent.h>
 #include <libudev.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
 
 #include <cctype>
 #include <cstdlib>
@@ -39,18 +46,30 @@ public:
     bool listPorts(std::vector<SerialPortEntry>& out) override {
         out.clear();
         if (const char* lab = std::getenv("ORVANE_LAB_SERIAL_PORTS"); lab && *lab) return labPorts(lab, out);
+        // The class folder is read directly and only terminals that sit under a USB device are
+        // handed to udev: virtual consoles, pseudo-terminals and on-board ports would otherwise
+        // make each search (every 2 s while no adapter is there) read dozens of devices.
+        DIR* dir = ::opendir("/sys/class/tty");
+        if (dir == nullptr) return false;
+        std::vector<std::string> candidates;
+        while (dirent* e = ::readdir(dir)) {
+            if (e->d_name[0] == '.') continue;
+            // Each entry links to the device's place in the device tree ("../../devices/...").
+            char target[PATH_MAX];
+            const std::string link = std::string("/sys/class/tty/") + e->d_name;
+            const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
+            if (n <= 0) continue;
+            target[n] = '\0';
+            if (std::strstr(target, "/usb") == nullptr) continue;
+            candidates.push_back(link);
+        }
+        ::closedir(dir);
+        if (candidates.empty()) return true;
+        std::sort(candidates.begin(), candidates.end());  // a stable order, by name
         udev* u = udev_new();
         if (u == nullptr) return false;
-        udev_enumerate* e = udev_enumerate_new(u);
-        if (e == nullptr) {
-            udev_unref(u);
-            return false;
-        }
-        udev_enumerate_add_match_subsystem(e, "tty");
-        const bool scanned = udev_enumerate_scan_devices(e) >= 0;
-        for (udev_list_entry* it = scanned ? udev_enumerate_get_list_entry(e) : nullptr; it != nullptr;
-             it = udev_list_entry_get_next(it)) {
-            udev_device* tty = udev_device_new_from_syspath(u, udev_list_entry_get_name(it));
+        for (const std::string& syspath : candidates) {
+            udev_device* tty = udev_device_new_from_syspath(u, syspath.c_str());
             if (tty == nullptr) continue;
             // The parent is owned by its child: not unreferenced separately.
             udev_device* usb = udev_device_get_parent_with_subsystem_devtype(tty, "usb", "usb_device");
@@ -69,9 +88,8 @@ public:
             }
             udev_device_unref(tty);
         }
-        udev_enumerate_unref(e);
         udev_unref(u);
-        return scanned;
+        return true;
     }
 
     std::string devicePath(std::string_view portName) override { return "/dev/" + std::string(portName); }
