@@ -49,7 +49,7 @@ void SerialDevice::step() {
 }
 
 void SerialDevice::run() {
-    while (phase_ != SerialPhase::Ended) step();
+    while (phase() != SerialPhase::Ended) step();
 }
 
 void SerialDevice::search() {

@@ -4,6 +4,7 @@
 // link status; when no adapter is there, or the link is lost, it searches again after about 2 s.
 // The thread is a loop around step(), one iteration each, so tests drive it with fake ports and
 // a manual clock.
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -44,7 +45,8 @@ public:
     // Steps until the run flag is lowered; the port is closed and the status is 1 at the end.
     void run();
 
-    SerialPhase phase() const { return phase_; }
+    // Readable from any thread (tests and measurements watch it).
+    SerialPhase phase() const { return phase_.load(std::memory_order_relaxed); }
 
 private:
     void search();
@@ -56,7 +58,7 @@ private:
     platform::Clock& clock_;
     LinkStatus& link_;
     std::function<void(std::string_view)> echoLine_;
-    SerialPhase phase_ = SerialPhase::Searching;
+    std::atomic<SerialPhase> phase_{SerialPhase::Searching};
     std::unique_ptr<platform::SerialPort> port_;
     int pausesWaited_ = 0;
     std::uint8_t reply_[kReplyCapacity] = {};
