@@ -18,9 +18,10 @@ namespace {
 constexpr int kIntervalMs = 50;      // between two bytes of a reply
 constexpr int kPerByteMs = 10;       // per requested byte ...
 constexpr int kTotalExtraMs = 50;    // ... plus this, for a whole read
-// Writes have no time-out of their own on the design's platform; a line that takes no byte for
-// this long is treated as gone, so that the probe loop (and shutdown) never hangs on it.
-constexpr int kWriteStallMs = 2000;
+// A write has no time-out of its own; a line that takes no byte for this long (the 8 probe
+// bytes need about 8 ms at 9600 baud) is treated as gone, so that a line held by flow control
+// can neither hang the probe loop nor make shutdown wait more than a probe cycle.
+constexpr int kWriteStallMs = 200;
 
 std::int64_t nowMs() {
     timespec ts{};
