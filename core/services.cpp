@@ -8,6 +8,9 @@
 #include "audio/audio_engine.h"
 #include "audio/codec_pair.h"
 #include "audio/endpoint_volume.h"
+#include "device/link_status.h"
+#include "device/serial_device.h"
+#include "device/usb_picture.h"
 #include "net/audio_sender.h"
 
 #include "net/control.h"
@@ -55,6 +58,7 @@ ProductionServices::ProductionServices(ClientState& state, platform::Ui& ui, pla
       clock_(platform::systemClock()) {
     web_->ui = &ui;
     web_->system = &system;
+    usbLink_ = std::make_unique<device::LinkStatus>(state_, [this](int status) { return device::fetchUsbPicture(*web_, status); });
 }
 
 ProductionServices::~ProductionServices() { stopThreads(); }
@@ -70,6 +74,7 @@ void ProductionServices::startWorker(std::function<void()> body) {
 
 bool ProductionServices::stopThreads(int boundMs) {
     running_.store(false);
+    stopSerialDeviceThread();
     clock_.stop();
     // The engine finishes its playback cycle, lets its queued output play out and opens and
     // closes the capture device once: well under the bound unless the sound server hangs. The
@@ -151,13 +156,27 @@ int ProductionServices::startupAccountFetches() { return web::startupAccountFetc
 void ProductionServices::talkerCardTick() { web::talkerCardTick(*web_); }
 void ProductionServices::pictureZoneClicked() { web::toggleCanvasWindow(*web_); }
 
-// ---- USB-serial device (not wired yet) ------------------------------------------------------
+// ---- USB-serial device ---------------------------------------------------------------------
 
-void ProductionServices::requestUsbStatusPicture(int) {}
-void ProductionServices::drawUsbStatusPicture(platform::Canvas&) {}
-void ProductionServices::deleteUsbStatusPicture() {}
-void ProductionServices::startSerialDeviceThread() {}
-void ProductionServices::stopSerialDeviceThread() {}
+void ProductionServices::requestUsbStatusPicture(int state) { usbLink_->set(state); }
+void ProductionServices::drawUsbStatusPicture(platform::Canvas& c) { usbLink_->draw(c); }
+void ProductionServices::deleteUsbStatusPicture() { usbLink_->release(); }
+
+void ProductionServices::startSerialDeviceThread() {
+    if (serialThread_.joinable()) return;
+    // Raised here rather than by the thread itself, so that a shutdown that comes before the
+    // thread has run cannot be undone by it.
+    state_.ui.serialRunFlag.store(true);
+    serialThread_ = std::thread([this] { device::serialDeviceThread(state_, *usbLink_); });
+}
+
+void ProductionServices::stopSerialDeviceThread() {
+    if (!serialThread_.joinable()) return;
+    state_.ui.serialRunFlag.store(false);
+    serialThread_.join();
+    // Leaving an open link still fetched the black picture after shutdown deleted the last one.
+    usbLink_->release();
+}
 
 // ---- Secondary windows (not wired yet) ------------------------------------------------------
 

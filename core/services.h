@@ -11,6 +11,7 @@
 #include "core/client_state.h"
 #include "core/startup_services.h"
 #include "audio/audio_ui.h"
+#include "device/link_status.h"
 #include "net/control_ui.h"
 #include "platform/clock.h"
 #include "platform/system.h"
@@ -103,6 +104,9 @@ private:
     std::mutex endedLock_;
     std::condition_variable endedCv_;
     std::size_t ended_ = 0;
+    // USB-serial device link: the link status with its picture, and the serial device thread.
+    std::unique_ptr<device::LinkStatus> usbLink_;
+    std::thread serialThread_;
 };
 
 }  // namespace orvane

@@ -3,6 +3,7 @@
 //   orvane-lab-tool ports PID                 the UDP ports a process holds
 //   orvane-lab-tool feed FILE FIFO            writes FILE into FIFO at the pace of a
 //                                             microphone (16-bit stereo 8000 Hz, 32000 B/s)
+//   orvane-lab-tool adapter PORTS FIFO [plugged]  a simulated USB-serial adapter (serial_adapter.h)
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -17,12 +18,13 @@
 #include <string>
 
 #include "lab/child_process.h"
+#include "lab/serial_adapter.h"
 #include "lab/talk_command.h"
 
 namespace {
 
 int usage() {
-    std::fputs("usage: orvane-lab-tool talk PID | release PID | ports PID | feed FILE FIFO\n", stderr);
+    std::fputs("usage: orvane-lab-tool talk PID | release PID | ports PID | feed FILE FIFO | adapter PORTS FIFO [plugged]\n", stderr);
     return 2;
 }
 
@@ -89,5 +91,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (verb == "feed" && argc == 4) return feed(argv[2], argv[3]);
+    if (verb == "adapter" && (argc == 4 || argc == 5)) {
+        return orvane::lab::runSerialAdapter(argv[2], argv[3], argc == 5 && std::strcmp(argv[4], "plugged") == 0);
+    }
     return usage();
 }
