@@ -157,6 +157,10 @@ QtWindow::QtWindow(QtUi& ui, const WindowSpec& spec, WindowHandler* handler)
         QWidget* ownerWidget = owner ? owner->topWidget() : nullptr;
         Qt::WindowFlags flags = Qt::Window;
         if (spec.borderless) flags |= Qt::FramelessWindowHint;
+        if (spec.noMaximize && !spec.borderless) {
+            flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                     Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint;
+        }
         if (!spec.menus.empty()) {
             auto* frame = new FrameWidget(*this, ui_, ownerWidget, flags);
             auto* layout = new QVBoxLayout(frame);
