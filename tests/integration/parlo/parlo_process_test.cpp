@@ -13,13 +13,28 @@
 #include <thread>
 
 #include "lab/child_process.h"
+#include "platform/system.h"
 #include "platform/udp.h"
+#include "speech/speech_socket.h"
+#include "speech/spoken_help.h"
 #include "tests/fakes/pulse_fixture.h"
 
 namespace orvane {
 namespace {
 
 using lab::ChildProcess;
+
+struct Wait {
+    template <class Pred>
+    static bool until(Pred pred, int timeoutMs) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (std::chrono::steady_clock::now() < end) {
+            if (pred()) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return pred();
+    }
+};
 
 // Bytes of s16le stereo 8000 Hz per second at the pipe sink.
 constexpr std::size_t kBytesPerSecond = 8000 * 4;
@@ -197,6 +212,53 @@ TEST_F(ParloProcess, RunsDeafWhenThePortIsTaken) {
     ASSERT_TRUE(parlo.waitExit(30000, code)) << log();
     EXPECT_EQ(code, 0);
     udp.close(holder);
+}
+
+// Orvane's side with the real pieces: the programs folder of the build, the process list, the
+// speech socket. The toggle starts the built Parlo, the help of the network zone is heard, and
+// the second toggle ends Parlo once it has said what was queued.
+TEST_F(ParloProcess, OrvanesToggleStartsParloHelpIsHeardAndTheSecondToggleEndsIt) {
+    ASSERT_TRUE(holdMutex("Orvane"));
+    auto& udp = platform::systemUdp();
+    {
+        const auto probe = udp.openBound(platform::kLoopback, 5555);
+        ASSERT_NE(probe, platform::kInvalidSocket) << "another program holds 127.0.0.1:5555";
+        udp.close(probe);
+    }
+    auto& system = platform::hostSystem();
+    if (system.isProcessRunning("parlo")) GTEST_SKIP() << "another Parlo runs on this machine";
+    // What Parlo inherits from Orvane.
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    setenv("ORVANE_TEST_ANSWER_BOXES", "1", 1);
+    auto state = std::make_unique<ClientState>();
+    ASSERT_TRUE(speech::openSpeechSocket(*state, udp));
+
+    EXPECT_STREQ(speech::toggleParlo(*state, system, udp), speech::kParloStarted);
+    ASSERT_TRUE(Wait::until([&] { return system.isProcessRunning("parlo"); }, 20000));
+    ASSERT_TRUE(waitVoiced(2 * kBytesPerSecond, 60000));
+    waitQuiet(1500, 60000);
+
+    speech::HelpZones zones;
+    zones.network = {375, 335, 480, 440};
+    recorder_->clear();
+    speech::spokenHelp(*state, udp, zones, {400, 400});
+    EXPECT_STREQ(state->ui.tickerText, "Cliquez sur NETWORK pour voir les correspondants");
+    EXPECT_TRUE(waitVoiced(kBytesPerSecond, 30000));
+    waitQuiet(1000, 60000);
+    const std::size_t networkHelp = voicedBytes(recorder_->data());
+    recorder_->clear();
+    speech::spokenHelp(*state, udp, zones, {5, 700});  // nowhere: "Il n'y a rien de special ici"
+    EXPECT_TRUE(waitVoiced(kBytesPerSecond / 2, 30000));
+    waitQuiet(1000, 60000);
+    EXPECT_GT(networkHelp, voicedBytes(recorder_->data()));  // the longer text lasts longer
+
+    recorder_->clear();
+    speech::spokenHelp(*state, udp, zones, {400, 400});
+    EXPECT_STREQ(speech::toggleParlo(*state, system, udp), speech::kParloClosing);
+    EXPECT_TRUE(Wait::until([&] { return !system.isProcessRunning("parlo"); }, 60000));
+    EXPECT_TRUE(waitVoiced(networkHelp / 2, 10000));  // what was queued was said first
+    unsetenv("QT_QPA_PLATFORM");
+    unsetenv("ORVANE_TEST_ANSWER_BOXES");
 }
 
 }  // namespace
