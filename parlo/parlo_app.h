@@ -16,7 +16,7 @@ inline constexpr char kInstanceMutex[] = "Orvane-Synthe";
 inline constexpr char kOrvaneMutex[] = "Orvane";
 inline constexpr char kWindowTitle[] = "Orvane Synth\xC3\xA9tiseur vocal";
 inline constexpr char kVersionLine[] = "Version : 2025-3";
-inline constexpr char kNoticeLine[] = "Clic droit sur Orvane : je vous explique";
+inline constexpr char kNoticeLine[] = "Synth\xC3\xA8se pour Orvane";
 inline constexpr int kWindowWidth = 380;
 inline constexpr int kWindowHeight = 200;
 

@@ -257,8 +257,13 @@ void QtWindow::presentNow() {
 
 void QtWindow::invalidate() {
     paintPending_.store(true);
-    presentQueued_.store(false);
-    requestPresent(QRect(0, 0, width_, height_));
+    // The window procedure paints later on the UI thread, as a posted paint message does: a
+    // present alone would not call it when the surface has not changed yet.
+    ui_.post([this] {
+        if (!alive_) return;
+        paintIfPending();
+        requestPresent(QRect(0, 0, width_, height_));
+    });
 }
 
 void QtWindow::paintIfPending() {
