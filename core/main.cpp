@@ -7,7 +7,6 @@
 #include "core/client.h"
 #include "core/client_state.h"
 #include "core/services.h"
-#include "core/unattended_ui.h"
 #include "platform/system.h"
 #include "platform/ui.h"
 
@@ -25,11 +24,10 @@ orvane::ClientState& processState() {
 
 int main(int argc, char** argv) {
     using namespace orvane;
+    // (Lab and tests: ORVANE_LAB_ANSWER_BOXES=1 makes the host UI answer every box; docs/ui.md.)
     std::unique_ptr<platform::Ui> hostUi = platform::createHostUi(argc, argv);
     if (!hostUi) return 0;
-    // Lab and tests only: answer every box without showing it (see docs/ui.md).
-    std::unique_ptr<platform::Ui> unattended = makeUnattendedUiIfAsked(*hostUi);
-    platform::Ui& ui = unattended ? *unattended : *hostUi;
+    platform::Ui& ui = *hostUi;
     ClientState& state = processState();
     platform::System& system = platform::hostSystem();
     ProductionServices services(state, ui, system);

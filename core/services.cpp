@@ -19,7 +19,9 @@
 #include "net/voice_receive.h"
 #include "platform/clock.h"
 #include "platform/udp.h"
+#include "core/main_window.h"
 #include "speech/speech_socket.h"
+#include "speech/spoken_help.h"
 #include "web/account.h"
 #include "web/canvas_window.h"
 #include "web/web_state.h"
@@ -54,8 +56,8 @@ void StoppableClock::stop() {
 }
 
 ProductionServices::ProductionServices(ClientState& state, platform::Ui& ui, platform::System& system)
-    : state_(state), audioUi_(ui), web_(std::make_unique<web::WebState>(state, platform::systemHttps())),
-      clock_(platform::systemClock()) {
+    : state_(state), system_(system), audioUi_(ui),
+      web_(std::make_unique<web::WebState>(state, platform::systemHttps())), clock_(platform::systemClock()) {
     web_->ui = &ui;
     web_->system = &system;
     usbLink_ = std::make_unique<device::LinkStatus>(state_, [this](int status) { return device::fetchUsbPicture(*web_, status); });
@@ -126,9 +128,24 @@ void ProductionServices::openSpeechSocketAndGreet() {
 
 void ProductionServices::sendSpeechStopRequest() { speech::sendStopRequest(state_, platform::systemUdp()); }
 
-// Launching the speech program and the spoken help are not wired yet.
-void ProductionServices::toggleSpeechProgram() {}
-void ProductionServices::spokenHelp(platform::Point) {}
+void ProductionServices::toggleSpeechProgram() {
+    const char* message = speech::toggleParlo(state_, system_, platform::systemUdp());
+    platform::Window* w = state_.ui.mainWindow.load();
+    auto* proc = w ? dynamic_cast<MainWindowProc*>(w->handler()) : nullptr;
+    if (proc == nullptr) return;
+    auto c = w->draw();
+    speech::drawMessageZoneText(*c, proc->zones.message, message, state_.ui.backgroundColour.load());
+}
+
+void ProductionServices::spokenHelp(platform::Point click) {
+    platform::Window* w = state_.ui.mainWindow.load();
+    auto* proc = w ? dynamic_cast<MainWindowProc*>(w->handler()) : nullptr;
+    if (proc == nullptr) return;
+    const MainZones& z = proc->zones;
+    const speech::HelpZones zones{z.network, z.channel, z.documentation, z.picture, z.designer,
+                                  proc->knobRects.volume, proc->knobRects.mic, proc->knobRects.params, z.speech};
+    speech::spokenHelp(state_, platform::systemUdp(), zones, click);
+}
 
 // ---- Audio ---------------------------------------------------------------------------------
 

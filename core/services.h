@@ -92,6 +92,7 @@ public:
 
 private:
     ClientState& state_;
+    platform::System& system_;
     net::ControlUi* controlUi_ = nullptr;
     ProcessAudioUi audioUi_;
     std::unique_ptr<web::WebState> web_;

@@ -21,9 +21,14 @@ public:
     // The 32-bit serial of the volume at `root`; false when it cannot be read.
     virtual bool volumeSerial(const std::string& root, std::uint32_t& serial) = 0;
 
+    // True when a process runs whose executable name equals `name`, ignoring case.
     virtual bool isProcessRunning(const std::string& name) = 0;
+    // Starts the program at `path` with no arguments, without waiting for it.
     virtual bool startProgram(const std::string& path) = 0;
+    // The folder programs are installed under (a build value here); empty when unknown.
     virtual std::string programsFolder() = 0;
+    // The user's own temporary folder (no trailing separator), private to the user; empty
+    // when none can be had.
     virtual std::string temporaryFolder() = 0;
     // Opens a web address in the desktop's default browser.
     virtual bool openUrl(const std::string& url) = 0;

@@ -90,6 +90,7 @@ struct WindowSpec {
     bool borderless = false;   // popup without caption or frame
     int cornerEllipse = 0;     // >0: rounded region with that corner ellipse (borderless only)
     bool resizable = true;     // captioned windows: the overlapped style
+    bool noMaximize = false;   // captioned windows: caption, system menu and minimize box only
     Window* owner = nullptr;   // stays above its owner
     // When set, the window is a child control of `parent`: x and y are then client coordinates
     // of the parent, it has no frame and it is destroyed with its parent.

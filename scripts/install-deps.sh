@@ -20,7 +20,7 @@ PACKAGES=(
   # web
   libcurl4-openssl-dev libmicrohttpd-dev libgnutls28-dev libsqlite3-dev openssl ca-certificates
   # speech and serial
-  libespeak-ng-dev espeak-ng-data libudev-dev
+  libespeak-ng-dev espeak-ng-data libsndfile1-dev libudev-dev
   # the demo talkers' French voice, made at build time
   espeak-ng
   # tools used by the lab and the measurements

@@ -13,3 +13,10 @@ orvane_library(orvane_platform_qt
 orvane_library(orvane_platform_system
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/system_linux.cpp
   DEPS Threads::Threads)
+# Where Orvane looks for Parlo: by default the build's own output folder, where parlo/ puts it.
+if(ORVANE_PROGRAMS_DIR)
+  set(ORVANE_PROGRAMS_DIR_VALUE ${ORVANE_PROGRAMS_DIR})
+else()
+  set(ORVANE_PROGRAMS_DIR_VALUE ${ORVANE_RUNTIME_DIR})
+endif()
+target_compile_definitions(orvane_platform_system PRIVATE ORVANE_PROGRAMS_DIR="${ORVANE_PROGRAMS_DIR_VALUE}")

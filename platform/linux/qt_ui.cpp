@@ -12,6 +12,7 @@
 #include <QThread>
 #include <QTimer>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <unistd.h>
@@ -344,7 +345,17 @@ std::unique_ptr<Ui> createHostUi(int& argc, char** argv) {
     if (!std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")) {
         setenv("QT_QPA_PLATFORM", "offscreen", 0);
     }
-    return std::make_unique<qt::QtUi>(argc, argv);
+    auto ui = std::make_unique<qt::QtUi>(argc, argv);
+    // Test runs of the real programs only: every box is answered with OK at once, its caption
+    // and text printed on standard error (docs/ui.md).
+    if (const char* answer = std::getenv("ORVANE_LAB_ANSWER_BOXES"); answer && std::string(answer) == "1") {
+        ui->setDialogAnswerer([](const std::string& text, const std::string& caption) {
+            std::fprintf(stderr, "box: %s: %s\n", caption.c_str(), text.c_str());
+            std::fflush(stderr);
+            return 1;
+        });
+    }
+    return ui;
 }
 
 }  // namespace orvane::platform

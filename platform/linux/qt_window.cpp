@@ -152,6 +152,10 @@ QtWindow::QtWindow(QtUi& ui, const WindowSpec& spec, WindowHandler* handler)
         QWidget* ownerWidget = owner ? owner->topWidget() : nullptr;
         Qt::WindowFlags flags = Qt::Window;
         if (spec.borderless) flags |= Qt::FramelessWindowHint;
+        if (spec.noMaximize && !spec.borderless) {
+            flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                     Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint;
+        }
         if (!spec.menus.empty()) {
             auto* frame = new FrameWidget(*this, ui_, ownerWidget, flags);
             auto* layout = new QVBoxLayout(frame);
@@ -248,8 +252,13 @@ void QtWindow::presentNow() {
 
 void QtWindow::invalidate() {
     paintPending_.store(true);
-    presentQueued_.store(false);
-    requestPresent(QRect(0, 0, width_, height_));
+    // The window procedure paints later on the UI thread, as a posted paint message does: a
+    // present alone would not call it when the surface has not changed yet.
+    ui_.post([this] {
+        if (!alive_) return;
+        paintIfPending();
+        requestPresent(QRect(0, 0, width_, height_));
+    });
 }
 
 void QtWindow::paintIfPending() {

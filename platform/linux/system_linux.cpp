@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -57,6 +58,21 @@ bool spawnDetached(const std::vector<std::string>& args) {
         waitpid(pid, &status, 0);
     }).detach();
     return true;
+}
+
+bool sameNameIgnoringCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+    }
+    return true;
+}
+
+// A real folder (not a link) owned by `uid` that nobody else may enter.
+bool privateFolder(const std::string& path, uid_t uid) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return false;
+    return S_ISDIR(st.st_mode) && st.st_uid == uid && (st.st_mode & 077) == 0;
 }
 
 bool fileExists(const std::string& path) {
@@ -135,8 +151,9 @@ public:
             std::ifstream comm(std::string("/proc/") + e->d_name + "/comm");
             std::string line;
             if (!std::getline(comm, line)) continue;
-            // The kernel keeps 15 characters of the name.
-            if (line == name || (line.size() == 15 && name.compare(0, 15, line) == 0)) {
+            // The kernel keeps 15 characters of the name; case does not count, as on Windows.
+            if (sameNameIgnoringCase(line, name) ||
+                (line.size() == 15 && name.size() > 15 && sameNameIgnoringCase(line, name.substr(0, 15)))) {
                 found = true;
                 break;
             }
@@ -150,13 +167,17 @@ public:
         return spawnDetached({path});
     }
 
-    std::string programsFolder() override {
-        return "/opt";
-    }
+    std::string programsFolder() override { return ORVANE_PROGRAMS_DIR; }
 
+    // Per user: $XDG_RUNTIME_DIR when it is a folder of ours, else /tmp/orvane-<uid> made
+    // 0700 and checked to be our own real folder (not a link someone else put there). Empty
+    // when neither can be had.
     std::string temporaryFolder() override {
-        const char* t = std::getenv("TMPDIR");
-        return (t && *t) ? t : "/tmp";
+        const uid_t uid = ::getuid();
+        if (const char* x = std::getenv("XDG_RUNTIME_DIR"); x && *x == '/' && privateFolder(x, uid)) return x;
+        std::string own = "/tmp/orvane-" + std::to_string(uid);
+        ::mkdir(own.c_str(), 0700);
+        return privateFolder(own, uid) ? own : std::string();
     }
 
     bool openUrl(const std::string& url) override {
