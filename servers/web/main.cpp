@@ -52,6 +52,8 @@ Operator commands (all take --db FILE):
   set-card --account N [--prenom T] [--ville T] [--phrase T] [--email T] [--folder T]
                                        the user's card (only the texts given change)
   set-picture --account N --file PNG   the user's picture
+  set-picture --account N --portrait yes
+                                       a face of the account's own colour with its number
   set-background --account N --colorref HEX
                                        background colour, a COLORREF 0xBBGGRR in hex
   set-shared --channel C --file FILE   the shared picture of channel C (0..10)
@@ -215,6 +217,10 @@ int operatorCommand(Store& store, const Args& a) {
     if (!parseInt(a.get("account"), 1, 65535, number)) return fail("bad --account (1..65535)");
     if (!store.accountByNumber(number)) return fail("no account " + std::to_string(number));
     if (cmd == "set-card") return setCard(store, a, number);
+    if (cmd == "set-picture" && a.has("portrait")) {
+        // A face with the account's number, for accounts without a photo (the lab's).
+        return store.setPicture(number, portrait(number, portraitColour(number))) ? 0 : fail("cannot store");
+    }
     if (cmd == "set-picture") {
         Bytes png;
         if (!readBytes(a.get("file"), png)) return fail("cannot read --file");
