@@ -7,4 +7,10 @@ namespace orvane::webserver {
 
 bool seedDemo(Store& store);
 
+// A member picture (64 x 64 PNG): a face of `colour` (0xRRGGBB) with `number` written on its
+// chest, so that each member is recognised in the group list and network windows.
+Bytes portrait(int number, std::uint32_t colour);
+// A colour of its own for each account number.
+std::uint32_t portraitColour(int number);
+
 }  // namespace orvane::webserver

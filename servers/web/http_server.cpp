@@ -2,7 +2,9 @@
 
 #include <microhttpd.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <string_view>
 #include <fstream>
 #include <sstream>
 
@@ -20,9 +22,15 @@ namespace {
 struct RequestContext {
     std::string target;
     Bytes body;
+    std::size_t announced = 0;  // Content-Length, trusted only to refuse, never to reserve
     bool started = false;
+    bool upload = false;  // the one route whose body is kept whole
     bool tooLarge = false;
 };
+
+// Bodies of the other routes are at most the 20-byte colour record; what goes beyond this is
+// read and dropped. A longer body still fails their exact-size check the same way.
+constexpr std::size_t kSmallBodyKept = 1024;
 
 void* onUri(void*, const char* uri, MHD_Connection*) {
     auto* ctx = new RequestContext;
@@ -58,13 +66,20 @@ MHD_Result onRequest(void* cls, MHD_Connection* connection, const char*, const c
         if (length != nullptr && std::strtoull(length, nullptr, 10) > kMaxBodySize) {
             return send(connection, {413, "text/plain; charset=utf-8", Bytes{'T', 'o', 'o', ' ', 'l', 'a', 'r', 'g', 'e', '\n'}});
         }
-        if (length != nullptr) ctx->body.reserve(std::strtoull(length, nullptr, 10));
+        ctx->announced = length != nullptr ? std::strtoull(length, nullptr, 10) : 0;
+        ctx->upload = std::string_view(method) == "POST" &&
+                      std::string_view(ctx->target).substr(0, ctx->target.find('?')) == "/echange/pc_img_share_post.php";
         return MHD_YES;
     }
     if (*uploadSize != 0) {
         if (ctx->body.size() + *uploadSize > kMaxBodySize) {
             ctx->tooLarge = true;
+        } else if (!ctx->upload) {
+            const std::size_t room = kSmallBodyKept - std::min(kSmallBodyKept, ctx->body.size());
+            ctx->body.insert(ctx->body.end(), uploadData, uploadData + std::min(room, *uploadSize));
         } else {
+            // Memory for the record only once its bytes arrive.
+            if (ctx->body.empty()) ctx->body.reserve(std::min(ctx->announced, kMaxBodySize));
             ctx->body.insert(ctx->body.end(), uploadData, uploadData + *uploadSize);
         }
         *uploadSize = 0;
@@ -90,15 +105,18 @@ bool WebServer::start(const ServerOptions& options, std::string& error) {
     impl_->store = &store_;
     impl_->options = options;
     const unsigned threads = options.threads > 0 ? static_cast<unsigned>(options.threads) : 1u;
-    for (const unsigned flags : {MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_TLS | MHD_USE_DUAL_STACK,
-                                 MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_TLS}) {
+    for (const unsigned flags : {MHD_USE_AUTO_INTERNAL_THREAD | MHD_USE_TLS | MHD_USE_DUAL_STACK,
+                                 MHD_USE_AUTO_INTERNAL_THREAD | MHD_USE_TLS}) {
         impl_->daemon = MHD_start_daemon(flags, options.port, nullptr, nullptr, &onRequest, impl_.get(),
                                          MHD_OPTION_HTTPS_MEM_KEY, impl_->options.keyPem.c_str(),
                                          MHD_OPTION_HTTPS_MEM_CERT, impl_->options.certPem.c_str(),
                                          MHD_OPTION_URI_LOG_CALLBACK, &onUri, nullptr,
                                          MHD_OPTION_NOTIFY_COMPLETED, &onCompleted, nullptr,
                                          MHD_OPTION_THREAD_POOL_SIZE, threads,
-                                         MHD_OPTION_CONNECTION_TIMEOUT, 60u,
+                                         MHD_OPTION_HTTPS_PRIORITIES, kTlsPriorities,
+                                         MHD_OPTION_CONNECTION_LIMIT, options.connectionLimit,
+                                         MHD_OPTION_PER_IP_CONNECTION_LIMIT, options.perAddressLimit,
+                                         MHD_OPTION_CONNECTION_TIMEOUT, options.idleTimeoutSeconds,
                                          MHD_OPTION_END);
         if (impl_->daemon != nullptr) break;
     }

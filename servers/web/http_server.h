@@ -15,6 +15,12 @@ struct ServerOptions {
     std::string certPem;         // PEM text of the certificate (chain)
     std::string keyPem;          // PEM text of its key
     int threads = 2;
+    // Visitors that open connections and stay silent must not take the server's memory or
+    // its room for the real clients. Several clients of one machine share an address, each
+    // with one connection at a time, so the per-address limit leaves room for a whole lab.
+    unsigned connectionLimit = 256;
+    unsigned perAddressLimit = 32;
+    unsigned idleTimeoutSeconds = 20;  // a connection that sends nothing for that long is closed
     RouteOptions routes;
 };
 
@@ -36,6 +42,11 @@ private:
     std::unique_ptr<Impl> impl_;
     std::uint16_t port_ = 0;
 };
+
+// TLS 1.2 and 1.3 only, with forward-secret key exchange and AEAD ciphers.
+inline constexpr char kTlsPriorities[] =
+    "SECURE128:-VERS-ALL:+VERS-TLS1.3:+VERS-TLS1.2:-CIPHER-ALL:+AES-256-GCM:+AES-128-GCM:+CHACHA20-POLY1305:"
+    "-MAC-ALL:+AEAD:-KX-ALL:+ECDHE-RSA:+ECDHE-ECDSA";
 
 bool readTextFile(const std::string& path, std::string& text);
 

@@ -33,6 +33,9 @@ Serving:
   --db FILE           SQLite database, created when missing (default orvane-web.db)
   --pictures-dir DIR  also keep every shared picture received in DIR
   --threads N         worker threads (default 2)
+  --max-connections N connections held at once (default 256)
+  --per-address N     connections held at once from one address (default 32)
+  --idle-timeout S    seconds a silent connection is kept (default 20)
   Prints "listening on port N" when ready; stops on SIGINT or SIGTERM.
 
 Operator commands (all take --db FILE):
@@ -49,6 +52,8 @@ Operator commands (all take --db FILE):
   set-card --account N [--prenom T] [--ville T] [--phrase T] [--email T] [--folder T]
                                        the user's card (only the texts given change)
   set-picture --account N --file PNG   the user's picture
+  set-picture --account N --portrait yes
+                                       a face of the account's own colour with its number
   set-background --account N --colorref HEX
                                        background colour, a COLORREF 0xBBGGRR in hex
   set-shared --channel C --file FILE   the shared picture of channel C (0..10)
@@ -117,6 +122,13 @@ int serve(Store& store, const Args& a) {
     if (!parseInt(a.get("threads", "2"), 1, 64, threads)) return fail("bad --threads");
     o.port = static_cast<std::uint16_t>(port);
     o.threads = threads;
+    int limit = 0;
+    if (!parseInt(a.get("max-connections", "256"), 1, 100000, limit)) return fail("bad --max-connections");
+    o.connectionLimit = static_cast<unsigned>(limit);
+    if (!parseInt(a.get("per-address", "32"), 1, 100000, limit)) return fail("bad --per-address");
+    o.perAddressLimit = static_cast<unsigned>(limit);
+    if (!parseInt(a.get("idle-timeout", "20"), 1, 3600, limit)) return fail("bad --idle-timeout");
+    o.idleTimeoutSeconds = static_cast<unsigned>(limit);
     if (!readTextFile(a.get("cert"), o.certPem)) return fail("cannot read --cert " + a.get("cert"));
     if (!readTextFile(a.get("key"), o.keyPem)) return fail("cannot read --key " + a.get("key"));
     o.routes.picturesDir = a.get("pictures-dir");
@@ -133,6 +145,25 @@ int serve(Store& store, const Args& a) {
     while (!stopSignal) pause();
     server.stop();
     return 0;
+}
+
+// Bytes outside printable ASCII (and the blank that separates the fields) as \xHH, the
+// backslash doubled, so that a line shows exactly what was stored and reads back unambiguously.
+std::string printableText(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b == '\\') {
+            out += "\\\\";
+        } else if (b > 0x20 && b < 0x7F) {
+            out += c;
+        } else {
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "\\x%02X", b);
+            out += hex;
+        }
+    }
+    return out;
 }
 
 bool checkText(const std::string& t) { return t.find_first_of("<>") == std::string::npos; }
@@ -155,7 +186,8 @@ int operatorCommand(Store& store, const Args& a) {
     int number = 0, value = 0;
     if (cmd == "list") {
         for (const Account& acc : store.accounts()) {
-            std::printf("%d %s %d\n", acc.number, acc.machineId.c_str(), acc.status);
+            // The identifier comes from the client: never send its bytes raw to a terminal.
+            std::printf("%d %s %d\n", acc.number, printableText(acc.machineId).c_str(), acc.status);
         }
         return 0;
     }
@@ -185,6 +217,10 @@ int operatorCommand(Store& store, const Args& a) {
     if (!parseInt(a.get("account"), 1, 65535, number)) return fail("bad --account (1..65535)");
     if (!store.accountByNumber(number)) return fail("no account " + std::to_string(number));
     if (cmd == "set-card") return setCard(store, a, number);
+    if (cmd == "set-picture" && a.has("portrait")) {
+        // A face with the account's number, for accounts without a photo (the lab's).
+        return store.setPicture(number, portrait(number, portraitColour(number))) ? 0 : fail("cannot store");
+    }
     if (cmd == "set-picture") {
         Bytes png;
         if (!readBytes(a.get("file"), png)) return fail("cannot read --file");

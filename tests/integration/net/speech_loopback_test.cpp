@@ -47,9 +47,37 @@ TEST_F(SpeechLoopback, TalkAndReleaseFromALocalProgram) {
     ASSERT_TRUE(waitFor([&] { return state.isTransmitting(); }));
     command("R");
     ASSERT_TRUE(waitFor([&] { return !state.isTransmitting(); }));
-    command(std::string(1025, 'T'));  // too long: ignored
-    command("TR");                    // first byte counts
+    command("TR");  // first byte counts
     ASSERT_TRUE(waitFor([&] { return state.isTransmitting(); }));
+}
+
+// One datagram per step, read by the test itself, so that each command's effect is seen alone
+// (with the reader thread, a later command would hide an ignored one's effect).
+TEST(SpeechCommandSteps, TooLongACommandIsIgnoredTheLongestAcceptedIsNot) {
+    ClientState state;
+    platform::UdpNetwork& udp = platform::systemUdp();
+    ASSERT_TRUE(openSpeechSocket(state, udp));
+    const std::uint16_t port = udp.localPort(state.link.speechSocket);
+    const platform::SocketHandle sender = udp.openBound(platform::kLoopback, 0);
+    ASSERT_NE(sender, platform::kInvalidSocket);
+    CommandBuffer buffer;
+    const struct {
+        std::string bytes;
+        bool transmitting;
+    } steps[] = {
+        {std::string(1025, 'T'), false},  // one byte too long: ignored
+        {std::string(1024, 'T'), true},   // the longest command
+        {std::string(1025, 'R'), true},
+        {std::string(1024, 'R'), false},
+    };
+    for (const auto& step : steps) {
+        udp.sendTo(sender, step.bytes.data(), step.bytes.size(), platform::kLoopback, port);
+        ASSERT_EQ(udp.waitReadable(state.link.speechSocket, 10000), 1);
+        speechCommandStep(state, udp, platform::systemClock(), buffer);
+        EXPECT_EQ(state.isTransmitting(), step.transmitting) << step.bytes.size() << " x " << step.bytes[0];
+    }
+    udp.close(sender);
+    udp.close(state.link.speechSocket);
 }
 
 TEST_F(SpeechLoopback, RequestsReachTheSpeechEndpoint) {

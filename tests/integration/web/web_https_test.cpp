@@ -1,6 +1,7 @@
 // The web client against the real web server over HTTPS with a test authority.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <thread>
 
@@ -158,15 +159,22 @@ TEST_F(WebHttpsTest, UploadRoundTripAndBodyLimit) {
     EXPECT_EQ(body(), bytes);
     EXPECT_TRUE(std::filesystem::exists(server->dir() / "pictures" / "channel-8-Vacances__t_.bmp"));
 
-    // A body longer than the record is refused (or the connection dropped) before it is kept.
+    // A body one byte longer than the record is refused before it is read, also when its
+    // first 10,000,268 bytes would make a valid record (which the store must then not get).
     platform::Https& h = platform::systemHttps();
     platform::HttpsHandle root = h.open(web::kUserAgent);
     platform::HttpsHandle conn = h.connect(root, web->host, web->port);
     std::vector<std::uint8_t> record(webserver::kMaxBodySize + 1, 0);
-    if ((web->currentRequest = web::postRecord(*web, conn, "/echange/pc_img_share_post.php", record.data(), record.size()))) {
-        EXPECT_EQ(web::readStatusCode(*web), 413);
-        h.close(web->currentRequest);
-    }
+    const auto put = [&](std::size_t at, std::int32_t v) { std::memcpy(record.data() + at, &v, 4); };
+    record[10'000'000] = 'x';
+    put(10'000'256, 10);
+    put(10'000'260, 1);
+    put(10'000'264, 7);
+    web->currentRequest = web::postRecord(*web, conn, "/echange/pc_img_share_post.php", record.data(), record.size());
+    ASSERT_TRUE(web->currentRequest) << "the server dropped the connection instead of answering";
+    EXPECT_EQ(web::readStatusCode(*web), 413);
+    h.close(web->currentRequest);
+    EXPECT_FALSE(server->store().sharedPicture(7));
     h.close(conn);
     h.close(root);
 }
