@@ -22,7 +22,14 @@ set(ENV{PKG_CONFIG_LIBDIR} "${ORVANE_WIN64_PREFIX}/lib/pkgconfig")
 set(ENV{PKG_CONFIG_PATH} "")
 set(ENV{PKG_CONFIG_SYSROOT_DIR} "")
 
+# The prefix's include folder is a system folder, as /usr/include is natively (<opus/opus.h>).
+set(CMAKE_C_FLAGS_INIT "-isystem ${ORVANE_WIN64_PREFIX}/include")
+set(CMAKE_CXX_FLAGS_INIT "-isystem ${ORVANE_WIN64_PREFIX}/include")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++ -static")
+# libopus's configure builds it with _FORTIFY_SOURCE, whose checked copies live in libssp
+# (linked statically, like the rest).
+set(CMAKE_C_STANDARD_LIBRARIES "-lssp" CACHE STRING "")
+set(CMAKE_CXX_STANDARD_LIBRARIES "-lssp" CACHE STRING "")
 # Unicode Win32 entry points (the W functions) everywhere.
 add_compile_definitions(UNICODE _UNICODE NOMINMAX _WIN32_WINNT=0x0601)
 # Tests run under Wine.
