@@ -27,6 +27,11 @@ PACKAGES=(
   procps psmisc iproute2 netcat-openbsd python3
 )
 
+# The Windows cross build and its tests under Wine (scripts/test-win64.sh): only on request.
+if [ "${ORVANE_WIN64:-0}" = 1 ]; then
+  PACKAGES+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 wine)
+fi
+
 missing=()
 for p in "${PACKAGES[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
