@@ -260,7 +260,9 @@ TEST_F(Startup, ChimeIsTheDesktopsWhenItPlaysElseTheSkins) {
         ASSERT_FALSE(local.startup().has_value());
         ASSERT_EQ(static_cast<int>(localSystem.sounds.size()), c.sounds) << c.desktop;
         EXPECT_EQ(localSystem.sounds[0], *c.desktop ? std::string(c.desktop) : config.chimePath);
-        if (c.sounds == 2) EXPECT_EQ(localSystem.sounds[1], config.chimePath);
+        if (c.sounds == 2) {
+            EXPECT_EQ(localSystem.sounds[1], config.chimePath);
+        }
         EXPECT_EQ(localUi.boxesWithCaption("Erreur"), c.boxes);
         local.shutdown(0);
         test::removeFolder(folder);
