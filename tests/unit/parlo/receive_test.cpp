@@ -1,5 +1,6 @@
 #include "parlo/receive.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -13,8 +14,8 @@ namespace {
 using test::FakeUdp;
 
 std::vector<std::uint8_t> speakBytes(const std::string& text) {
-    std::vector<std::uint8_t> d{0x01};
-    d.insert(d.end(), text.begin(), text.end());
+    std::vector<std::uint8_t> d(text.size() + 1, 0x01);
+    std::copy(text.begin(), text.end(), d.begin() + 1);
     return d;
 }
 
@@ -61,7 +62,9 @@ TEST(ParloReceive, EachDatagramAsItsKindSays) {
         Recorder rec;
         EXPECT_EQ(receiveStep(udp, s, 10, sender, rec.hooks()), StepResult::Done) << c.what;
         EXPECT_EQ(rec.events, c.events) << c.what;
-        if (!rec.spoken.empty()) EXPECT_EQ(rec.spoken[0], c.text) << c.what;
+        if (!rec.spoken.empty()) {
+            EXPECT_EQ(rec.spoken[0], c.text) << c.what;
+        }
         std::string address;
         std::uint16_t port = 0;
         EXPECT_EQ(sender.get(address, port), !c.events.empty()) << c.what;
