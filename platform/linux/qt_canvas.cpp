@@ -1,9 +1,14 @@
 #include "platform/linux/qt_canvas.h"
 
 #include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QPen>
 #include <QString>
 #include <algorithm>
+#include <cmath>
+#include <map>
+#include <string>
+#include <tuple>
 
 #include "platform/linux/qt_convert.h"
 
@@ -18,11 +23,51 @@ QRect toQRect(Rect r) { return QRect(r.left, r.top, r.width(), r.height()); }
 
 QColor toQColor(Colour c) { return QColor(redOf(c), greenOf(c), blueOf(c)); }
 
-QFont toQFont(const Font& f) {
+namespace {
+
+QFont baseFont(const Font& f, int pixelSize) {
     QFont font(QString::fromUtf8(f.family.data(), static_cast<qsizetype>(f.family.size())));
-    font.setPixelSize(std::max(1, f.height));
+    font.setPixelSize(std::max(1, pixelSize));
     font.setWeight(static_cast<QFont::Weight>(std::clamp(f.weight, 100, 900)));
     return font;
+}
+
+int cellHeightAt(const Font& f, int pixelSize) { return QFontMetrics(baseFont(f, pixelSize)).height(); }
+
+// The pixel size whose character cell (ascent + descent, as the font engine rounds them) is
+// `cell`: the face's own proportion gives the first guess, the neighbours settle the rounding.
+// Where no size gives the cell exactly, the largest whose cell still fits.
+int pixelSizeForCell(const Font& f, int cell) {
+    constexpr int kReference = 1000;
+    const QFontMetricsF big(baseFont(f, kReference));
+    const double perPixel = (big.ascent() + big.descent()) / kReference;
+    const int guess = std::max(1, static_cast<int>(std::lround(cell / (perPixel > 0 ? perPixel : 1.0))));
+    int best = 0;
+    for (int px : {guess, guess - 1, guess + 1, guess - 2, guess + 2}) {
+        if (px < 1) continue;
+        const int h = cellHeightAt(f, px);
+        if (h == cell) return px;
+        if (h < cell && px > best) best = px;
+    }
+    return std::max(1, best);
+}
+
+}  // namespace
+
+QFont toQFont(const Font& f) {
+    if (f.height <= 0) return baseFont(f, -f.height);
+    // Every text of every timer tick asks for one of a handful of fonts: measure each once.
+    static std::mutex lock;
+    static std::map<std::tuple<std::string, int, int>, int> sizes;
+    const auto key = std::make_tuple(std::string(f.family), f.weight, f.height);
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        if (auto it = sizes.find(key); it != sizes.end()) return baseFont(f, it->second);
+    }
+    const int px = pixelSizeForCell(f, f.height);
+    std::lock_guard<std::mutex> hold(lock);
+    sizes.emplace(key, px);
+    return baseFont(f, px);
 }
 
 QtCanvas::QtCanvas(QImage& surface, std::unique_lock<std::mutex> lock, std::function<void(const QRect&)> done)

@@ -57,7 +57,7 @@ private:
     QPainter painter_;
 };
 
-// The Qt font for a seam font (pixel height, weight on the 100..900 scale).
+// The Qt font for a seam font: a positive height is the cell, a negative one the pixel size.
 QFont toQFont(const Font& f);
 QColor toQColor(Colour c);
 
