@@ -8,6 +8,7 @@
 #include <cmath>
 #include <map>
 #include <string>
+#include <mutex>
 #include <tuple>
 
 #include "platform/linux/qt_convert.h"
@@ -154,8 +155,88 @@ void QtCanvas::ellipse(Rect r, Colour pen, int penWidth, Colour fill) {
     });
 }
 
+namespace {
+
+// Opaque text rendered once: labels, lamps' names and the ticker are drawn again on every
+// tick with the same words, and shaping them each time is most of what a tick costs. A stamp
+// is the text's cell exactly as the painter draws it (background filled, glyphs on it); it is
+// kept only when no glyph reaches outside the cell, so blitting it is the same as drawing.
+struct StampKey {
+    std::string text, family;
+    int height, weight;
+    Colour fg, bg;
+    bool operator<(const StampKey& o) const {
+        return std::tie(text, family, height, weight, fg, bg) < std::tie(o.text, o.family, o.height, o.weight, o.fg, o.bg);
+    }
+};
+
+class StampCache {
+public:
+    std::optional<QImage> find(const StampKey& k) {
+        std::lock_guard<std::mutex> hold(lock_);
+        auto it = stamps_.find(k);
+        if (it == stamps_.end()) return std::nullopt;
+        return it->second;  // shared, copied only on write
+    }
+    void keep(StampKey k, QImage stamp) {
+        std::lock_guard<std::mutex> hold(lock_);
+        if (stamps_.size() >= kMaxStamps) stamps_.clear();  // changing texts (the countdown) come and go
+        stamps_.emplace(std::move(k), std::move(stamp));
+    }
+
+private:
+    static constexpr std::size_t kMaxStamps = 512;
+    std::mutex lock_;
+    std::map<StampKey, QImage> stamps_;
+};
+
+StampCache& stamps() {
+    static StampCache cache;
+    return cache;
+}
+
+constexpr int kTextFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip;
+
+// The stamp of `s` in a cell of `size`, or nothing when a glyph overhangs the cell.
+std::optional<QImage> renderStamp(const QString& s, const QFont& font, const QFontMetrics& fm, QSize size,
+                                  Colour fg, Colour bg) {
+    if (size.isEmpty()) return std::nullopt;
+    const QRect ink = fm.boundingRect(s).translated(0, fm.ascent());
+    if (!QRect(QPoint(0, 0), size).contains(ink)) return std::nullopt;
+    QImage stamp(size, QImage::Format_RGB32);
+    stamp.fill(toQColor(bg));
+    QPainter p(&stamp);
+    p.setFont(font);
+    p.setPen(toQColor(fg));
+    p.drawText(QRect(QPoint(0, 0), size), kTextFlags, s);
+    p.end();
+    return stamp;
+}
+
+}  // namespace
+
+bool QtCanvas::blitStamp(const StampKeyView& k, int x, int y, std::optional<QRect> within) {
+    const StampKey key{std::string(k.text), std::string(k.font.family), k.font.height, k.font.weight, k.fg, k.bg};
+    std::optional<QImage> stamp = stamps().find(key);
+    if (!stamp) return false;
+    if (within && !within->contains(QRect(QPoint(x, y), stamp->size()))) return false;
+    copyPixels(reinterpret_cast<const std::uint32_t*>(stamp->constBits()), stamp->width(), stamp->height(),
+               static_cast<std::size_t>(stamp->bytesPerLine() / 4), x, y, false);
+    return true;
+}
+
+void QtCanvas::keepStamp(const StampKeyView& k, const QString& s, const QFont& font, const QFontMetrics& fm,
+                         QSize size) {
+    if (auto stamp = renderStamp(s, font, fm, size, k.fg, k.bg)) {
+        stamps().keep({std::string(k.text), std::string(k.font.family), k.font.height, k.font.weight, k.fg, k.bg},
+                      std::move(*stamp));
+    }
+}
+
 void QtCanvas::text(int x, int y, std::string_view utf8, const Font& f, Colour fg,
                     std::optional<Colour> bg) {
+    if (surface_.isNull()) return;
+    if (bg && blitStamp({utf8, f, fg, *bg}, x, y, std::nullopt)) return;
     if (!paintable()) return;
     QFont font = toQFont(f);
     QFontMetrics fm(font);
@@ -166,13 +247,24 @@ void QtCanvas::text(int x, int y, std::string_view utf8, const Font& f, Colour f
         painter_.save();
         painter_.setFont(font);
         painter_.setPen(toQColor(fg));
-        painter_.drawText(cell, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip, s);
+        painter_.drawText(cell, kTextFlags, s);
         painter_.restore();
     });
+    if (bg) keepStamp({utf8, f, fg, *bg}, s, font, fm, cell.size());
 }
 
 void QtCanvas::textCentred(Rect r, std::string_view utf8, const Font& f, Colour fg,
                            std::optional<Colour> bg, bool vcentre) {
+    if (surface_.isNull()) return;
+    // The cell's place depends on its size, which the stamp knows.
+    if (bg) {
+        const StampKey key{std::string(utf8), std::string(f.family), f.height, f.weight, fg, *bg};
+        if (std::optional<QImage> stamp = stamps().find(key)) {
+            const int x = r.left + (r.width() - stamp->width()) / 2;
+            const int y = vcentre ? r.top + (r.height() - stamp->height()) / 2 : r.top;
+            if (blitStamp({utf8, f, fg, *bg}, x, y, toQRect(r))) return;
+        }
+    }
     if (!paintable()) return;
     QFont font = toQFont(f);
     QFontMetrics fm(font);
@@ -187,16 +279,23 @@ void QtCanvas::textCentred(Rect r, std::string_view utf8, const Font& f, Colour 
         if (bg) painter_.fillRect(QRect(x, y, w, h), toQColor(*bg));
         painter_.setFont(font);
         painter_.setPen(toQColor(fg));
-        painter_.drawText(QRect(x, y, w, h), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip, s);
+        painter_.drawText(QRect(x, y, w, h), kTextFlags, s);
         painter_.restore();
     });
+    if (bg && toQRect(r).contains(QRect(x, y, w, h))) keepStamp({utf8, f, fg, *bg}, s, font, fm, QSize(w, h));
 }
 
 void QtCanvas::copyPixels(const Image& img, int x, int y, bool skipBlack) {
-    if (img.empty() || surface_.isNull()) return;
+    if (img.empty()) return;
+    copyPixels(img.pixels.data(), img.width, img.height, static_cast<std::size_t>(img.width), x, y, skipBlack);
+}
+
+void QtCanvas::copyPixels(const std::uint32_t* pixels, int width, int height, std::size_t srcStride, int x, int y,
+                          bool skipBlack) {
+    if (width <= 0 || height <= 0 || surface_.isNull()) return;
     const int x0 = std::max(0, x), y0 = std::max(0, y);
-    const int x1 = std::min(surface_.width(), x + img.width);
-    const int y1 = std::min(surface_.height(), y + img.height);
+    const int x1 = std::min(surface_.width(), x + width);
+    const int y1 = std::min(surface_.height(), y + height);
     if (x0 >= x1 || y0 >= y1) return;
     // The painter's pending work is already on the surface (the raster engine draws at once).
     // Branch-free inner loops (the compiler vectorises them); `diff` tells whether anything
@@ -207,7 +306,7 @@ void QtCanvas::copyPixels(const Image& img, int x, int y, bool skipBlack) {
     const int n = x1 - x0;
     for (int sy = y0; sy < y1; ++sy) {
         std::uint32_t* row = base + static_cast<std::size_t>(sy) * stride + x0;
-        const std::uint32_t* src = img.pixels.data() + static_cast<std::size_t>(sy - y) * img.width + (x0 - x);
+        const std::uint32_t* src = pixels + static_cast<std::size_t>(sy - y) * srcStride + (x0 - x);
         if (skipBlack) {
             for (int i = 0; i < n; ++i) {
                 const std::uint32_t p = src[i];

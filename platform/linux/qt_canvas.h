@@ -2,9 +2,11 @@
 // The canvas on a QImage: QPainter for shapes and text, direct pixel access for the blits (so a
 // copy is exact and the black key of the transparent blit is exact).
 #include <QImage>
+#include <QFontMetrics>
 #include <QPainter>
 #include <functional>
 #include <mutex>
+#include <optional>
 
 #include "platform/canvas.h"
 
@@ -32,7 +34,19 @@ public:
     Image readRegion(Rect r) override;
 
 private:
+    // What names a stamp of opaque text (see qt_canvas.cpp).
+    struct StampKeyView {
+        std::string_view text;
+        const Font& font;
+        Colour fg;
+        Colour bg;
+    };
+    bool blitStamp(const StampKeyView& k, int x, int y, std::optional<QRect> within);
+    void keepStamp(const StampKeyView& k, const QString& s, const QFont& font, const QFontMetrics& fm, QSize size);
+
     void copyPixels(const Image& img, int x, int y, bool skipBlack);
+    void copyPixels(const std::uint32_t* pixels, int width, int height, std::size_t srcStride, int x, int y,
+                    bool skipBlack);
     void touch(const QRect& r) { dirty_ |= r; }
     // The painter, begun on first use: pixel copies need none.
     bool paintable();

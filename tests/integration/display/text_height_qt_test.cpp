@@ -97,5 +97,39 @@ TEST(TextHeights, ATownAfterALongerOneLeavesNothingBelowTheClearedStrip) {
     EXPECT_GE(first, strip.top);
 }
 
+// Opaque text drawn again (every timer tick) comes from a stamp of the first drawing: the
+// pixels must be the very ones the painter draws, in both placements.
+TEST(TextHeights, TextDrawnAgainIsPixelForPixelTheFirstDrawing) {
+    test::testUi();
+    struct Case {
+        const char* text;
+        Font font;
+        bool centred;
+    } cases[] = {
+        {"SERVER LOAD once", {"Arial", 14, 700}, false},
+        {"Bienvenue sur le r\xC3\xA9seau, once", {"Arial", 17, 700}, true},
+        {"\xC3\x89t\xC3\xA9 \xC3\x80 Gypsy once", {"Arial", 20, 700}, false},  // accents above the cell
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.text);
+        auto draw = [&] {
+            Image img = canvasImage(300, 40);
+            auto c = platform::createImageCanvas(img);
+            if (k.centred) {
+                c->textCentred({3, 5, 297, 30}, k.text, k.font, rgb(20, 255, 71), kCell, true);
+            } else {
+                c->text(7, 9, k.text, k.font, rgb(255, 255, 255), kCell);
+            }
+            c.reset();
+            return img;
+        };
+        const Image first = draw();
+        const Image again = draw();
+        EXPECT_TRUE(first.pixels == again.pixels);
+        int top = 0;
+        EXPECT_GT(paintedRows(first, top, rgb(255, 255, 255)) + paintedRows(first, top, rgb(20, 255, 71)), 5);
+    }
+}
+
 }  // namespace
 }  // namespace orvane
