@@ -155,94 +155,117 @@ void QtCanvas::ellipse(Rect r, Colour pen, int penWidth, Colour fill) {
     });
 }
 
-namespace {
-
-// Opaque text rendered once: labels, lamps' names and the ticker are drawn again on every
-// tick with the same words, and shaping them each time is most of what a tick costs. A stamp
-// is the text's cell exactly as the painter draws it (background filled, glyphs on it); it is
-// kept only when no glyph reaches outside the cell, so blitting it is the same as drawing.
-struct StampKey {
+// Opaque text drawn again: labels, the lamps' names and the ticker are drawn on every tick with
+// the same words, and shaping them each time is most of what a tick costs. The first drawing
+// is remembered as the pixels of the text's area (its cell and a margin for glyphs that reach
+// out of it) before and after; when the same text is drawn again where the margin holds the
+// same pixels as then, the area after is copied in. The cell itself is filled with the
+// background first, so what was under it does not matter. That is exactly what drawing does.
+struct TextKey {
     std::string text, family;
     int height, weight;
     Colour fg, bg;
-    bool operator<(const StampKey& o) const {
-        return std::tie(text, family, height, weight, fg, bg) < std::tie(o.text, o.family, o.height, o.weight, o.fg, o.bg);
+    // Centred text: its rectangle and placement, which decide where the cell goes and the clip.
+    bool centred = false, vcentre = false;
+    int left = 0, top = 0, right = 0, bottom = 0;
+    bool operator<(const TextKey& o) const {
+        return std::tie(text, family, height, weight, fg, bg, centred, vcentre, left, top, right, bottom) <
+               std::tie(o.text, o.family, o.height, o.weight, o.fg, o.bg, o.centred, o.vcentre, o.left, o.top,
+                        o.right, o.bottom);
     }
 };
 
-class StampCache {
+namespace {
+
+struct TextMemo {
+    QRect cell;    // relative to the text's origin
+    QRect area;    // relative to the text's origin: what the drawing may touch
+    QImage before, after;
+};
+
+class TextMemos {
 public:
-    std::optional<QImage> find(const StampKey& k) {
+    std::optional<TextMemo> find(const TextKey& k) {
         std::lock_guard<std::mutex> hold(lock_);
-        auto it = stamps_.find(k);
-        if (it == stamps_.end()) return std::nullopt;
-        return it->second;  // shared, copied only on write
+        auto it = memos_.find(k);
+        if (it == memos_.end()) return std::nullopt;
+        return it->second;  // the images are shared, not copied
     }
-    void keep(StampKey k, QImage stamp) {
+    void keep(TextKey k, TextMemo m) {
         std::lock_guard<std::mutex> hold(lock_);
-        if (stamps_.size() >= kMaxStamps) stamps_.clear();  // changing texts (the countdown) come and go
-        stamps_.emplace(std::move(k), std::move(stamp));
+        if (memos_.size() >= kMax) memos_.clear();  // changing texts (the countdown) come and go
+        memos_.insert_or_assign(std::move(k), std::move(m));
     }
 
 private:
-    static constexpr std::size_t kMaxStamps = 512;
+    static constexpr std::size_t kMax = 512;
     std::mutex lock_;
-    std::map<StampKey, QImage> stamps_;
+    std::map<TextKey, TextMemo> memos_;
 };
 
-StampCache& stamps() {
-    static StampCache cache;
-    return cache;
+TextMemos& textMemos() {
+    static TextMemos memos;
+    return memos;
+}
+
+TextKey textKey(std::string_view utf8, const Font& f, Colour fg, Colour bg) {
+    return TextKey{std::string(utf8), std::string(f.family), f.height, f.weight, fg, bg};
 }
 
 constexpr int kTextFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip;
 
-// The stamp of `s` in a cell of `size`, or nothing when a glyph overhangs the cell.
-std::optional<QImage> renderStamp(const QString& s, const QFont& font, const QFontMetrics& fm, QSize size,
-                                  Colour fg, Colour bg) {
-    if (size.isEmpty()) return std::nullopt;
-    const QRect ink = fm.boundingRect(s).translated(0, fm.ascent());
-    if (!QRect(QPoint(0, 0), size).contains(ink)) return std::nullopt;
-    QImage stamp(size, QImage::Format_RGB32);
-    stamp.fill(toQColor(bg));
-    QPainter p(&stamp);
-    p.setFont(font);
-    p.setPen(toQColor(fg));
-    p.drawText(QRect(QPoint(0, 0), size), kTextFlags, s);
-    p.end();
-    return stamp;
-}
-
 }  // namespace
 
-bool QtCanvas::blitStamp(const StampKeyView& k, int x, int y, std::optional<QRect> within) {
-    const StampKey key{std::string(k.text), std::string(k.font.family), k.font.height, k.font.weight, k.fg, k.bg};
-    std::optional<QImage> stamp = stamps().find(key);
-    if (!stamp) return false;
-    if (within && !within->contains(QRect(QPoint(x, y), stamp->size()))) return false;
-    copyPixels(reinterpret_cast<const std::uint32_t*>(stamp->constBits()), stamp->width(), stamp->height(),
-               static_cast<std::size_t>(stamp->bytesPerLine() / 4), x, y, false);
+bool QtCanvas::replayText(const TextKey& key, QPoint origin) {
+    std::optional<TextMemo> m = textMemos().find(key);
+    if (!m) return false;
+    const QRect area = m->area.translated(origin);
+    const QRect cell = m->cell.translated(origin);
+    if (!surface_.rect().contains(area)) return false;
+    for (int y = 0; y < area.height(); ++y) {
+        const auto* now = reinterpret_cast<const std::uint32_t*>(surface_.constScanLine(area.top() + y)) + area.left();
+        const auto* then = reinterpret_cast<const std::uint32_t*>(m->before.constScanLine(y));
+        const bool inCellRows = area.top() + y >= cell.top() && area.top() + y <= cell.bottom();
+        for (int x = 0; x < area.width(); ++x) {
+            if (inCellRows && area.left() + x >= cell.left() && area.left() + x <= cell.right()) {
+                x += cell.width() - 1;
+                continue;
+            }
+            if (now[x] != then[x]) return false;
+        }
+    }
+    copyPixels(reinterpret_cast<const std::uint32_t*>(m->after.constBits()), m->after.width(), m->after.height(),
+               static_cast<std::size_t>(m->after.bytesPerLine() / 4), area.left(), area.top(), false);
     return true;
 }
 
-void QtCanvas::keepStamp(const StampKeyView& k, const QString& s, const QFont& font, const QFontMetrics& fm,
-                         QSize size) {
-    if (auto stamp = renderStamp(s, font, fm, size, k.fg, k.bg)) {
-        stamps().keep({std::string(k.text), std::string(k.font.family), k.font.height, k.font.weight, k.fg, k.bg},
-                      std::move(*stamp));
+template <class Draw>
+void QtCanvas::drawText(const TextKey* key, QPoint origin, QRect cell, QRect area, QRect ink, Draw&& draw) {
+    // Remembered only where the drawing cannot reach past the area and the area is whole.
+    const bool memo = key != nullptr && area.contains(ink) && surface_.rect().contains(area);
+    QImage before = memo ? surface_.copy(area) : QImage();
+    tracked(area, draw);
+    if (memo) {
+        textMemos().keep(*key, TextMemo{cell.translated(-origin), area.translated(-origin), std::move(before),
+                                        surface_.copy(area)});
     }
 }
 
 void QtCanvas::text(int x, int y, std::string_view utf8, const Font& f, Colour fg,
                     std::optional<Colour> bg) {
     if (surface_.isNull()) return;
-    if (bg && blitStamp({utf8, f, fg, *bg}, x, y, std::nullopt)) return;
+    std::optional<TextKey> key;
+    if (bg) {
+        key = textKey(utf8, f, fg, *bg);
+        if (replayText(*key, QPoint(x, y))) return;
+    }
     if (!paintable()) return;
     QFont font = toQFont(f);
     QFontMetrics fm(font);
     QString s = toQString(utf8);
     QRect cell(x, y, fm.horizontalAdvance(s), fm.height());
-    tracked(cell.adjusted(-2, -2, 2, 2), [&] {
+    const QRect ink = fm.boundingRect(s).translated(x, y + fm.ascent());
+    drawText(key ? &*key : nullptr, QPoint(x, y), cell, cell.adjusted(-2, -2, 2, 2), ink, [&] {
         if (bg) painter_.fillRect(cell, toQColor(*bg));
         painter_.save();
         painter_.setFont(font);
@@ -250,20 +273,18 @@ void QtCanvas::text(int x, int y, std::string_view utf8, const Font& f, Colour f
         painter_.drawText(cell, kTextFlags, s);
         painter_.restore();
     });
-    if (bg) keepStamp({utf8, f, fg, *bg}, s, font, fm, cell.size());
 }
 
 void QtCanvas::textCentred(Rect r, std::string_view utf8, const Font& f, Colour fg,
                            std::optional<Colour> bg, bool vcentre) {
     if (surface_.isNull()) return;
-    // The cell's place depends on its size, which the stamp knows.
+    std::optional<TextKey> key;
     if (bg) {
-        const StampKey key{std::string(utf8), std::string(f.family), f.height, f.weight, fg, *bg};
-        if (std::optional<QImage> stamp = stamps().find(key)) {
-            const int x = r.left + (r.width() - stamp->width()) / 2;
-            const int y = vcentre ? r.top + (r.height() - stamp->height()) / 2 : r.top;
-            if (blitStamp({utf8, f, fg, *bg}, x, y, toQRect(r))) return;
-        }
+        key = textKey(utf8, f, fg, *bg);
+        key->centred = true;
+        key->vcentre = vcentre;
+        key->left = r.left, key->top = r.top, key->right = r.right, key->bottom = r.bottom;
+        if (replayText(*key, QPoint(0, 0))) return;
     }
     if (!paintable()) return;
     QFont font = toQFont(f);
@@ -273,16 +294,19 @@ void QtCanvas::textCentred(Rect r, std::string_view utf8, const Font& f, Colour 
     int h = fm.height();
     int x = r.left + (r.width() - w) / 2;
     int y = vcentre ? r.top + (r.height() - h) / 2 : r.top;
-    tracked(toQRect(r), [&] {
+    const QRect cell(x, y, w, h);
+    // Nothing is drawn outside r; within it, what the glyphs may reach.
+    const QRect area = cell.adjusted(-2, -2, 2, 2).intersected(toQRect(r));
+    const QRect ink = fm.boundingRect(s).translated(x, y + fm.ascent()).intersected(toQRect(r));
+    drawText(key ? &*key : nullptr, QPoint(0, 0), cell.intersected(toQRect(r)), area, ink, [&] {
         painter_.save();
         painter_.setClipRect(toQRect(r));
-        if (bg) painter_.fillRect(QRect(x, y, w, h), toQColor(*bg));
+        if (bg) painter_.fillRect(cell, toQColor(*bg));
         painter_.setFont(font);
         painter_.setPen(toQColor(fg));
-        painter_.drawText(QRect(x, y, w, h), kTextFlags, s);
+        painter_.drawText(cell, kTextFlags, s);
         painter_.restore();
     });
-    if (bg && toQRect(r).contains(QRect(x, y, w, h))) keepStamp({utf8, f, fg, *bg}, s, font, fm, QSize(w, h));
 }
 
 void QtCanvas::copyPixels(const Image& img, int x, int y, bool skipBlack) {

@@ -12,6 +12,8 @@
 
 namespace orvane::platform::qt {
 
+struct TextKey;
+
 class QtCanvas final : public Canvas {
 public:
     // `lock` (may be empty) is held for the canvas's life; `done` runs after it is released,
@@ -34,15 +36,10 @@ public:
     Image readRegion(Rect r) override;
 
 private:
-    // What names a stamp of opaque text (see qt_canvas.cpp).
-    struct StampKeyView {
-        std::string_view text;
-        const Font& font;
-        Colour fg;
-        Colour bg;
-    };
-    bool blitStamp(const StampKeyView& k, int x, int y, std::optional<QRect> within);
-    void keepStamp(const StampKeyView& k, const QString& s, const QFont& font, const QFontMetrics& fm, QSize size);
+    // Opaque text drawn again replays its first drawing (see qt_canvas.cpp).
+    bool replayText(const TextKey& key, QPoint origin);
+    template <class Draw>
+    void drawText(const TextKey* key, QPoint origin, QRect cell, QRect area, QRect ink, Draw&& draw);
 
     void copyPixels(const Image& img, int x, int y, bool skipBlack);
     void copyPixels(const std::uint32_t* pixels, int width, int height, std::size_t srcStride, int x, int y,
@@ -55,7 +52,9 @@ private:
     template <class Draw>
     void tracked(QRect area, Draw&& draw) {
         area = area.intersected(surface_.rect());
-        if (area.isEmpty()) {
+        // Nothing to find out where the canvas has already changed pixels: that part is
+        // compared with the screen when it is presented anyway.
+        if (area.isEmpty() || dirty_.contains(area)) {
             draw();
             return;
         }
