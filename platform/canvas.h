@@ -45,7 +45,9 @@ struct Rect {
 
 struct Font {
     std::string_view family = "Arial";
-    int height = 14;   // pixel height (a GDI height of -height)
+    // As a GDI font height: positive is the whole character cell (ascent + descent), negative
+    // the glyph (em) height in pixels. Arial 14 is a 14-pixel cell, glyphs of about 12 pixels.
+    int height = 14;
     int weight = 400;  // 400 normal, 700 bold
 };
 

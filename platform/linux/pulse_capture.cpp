@@ -1,6 +1,8 @@
 // Capture on a record stream. The stream is created corked; start and stop cork and uncork it.
 // Recorded bytes are copied, on the main loop thread, into the queued buffers in order; a full
-// buffer gets its done flag and leaves the queue.
+// buffer gets its done flag and leaves the queue. While no buffer is queued the recorded sound
+// stays in the stream (the server keeps seconds of it) and goes into the next buffer queued:
+// an engine that comes late loses nothing, it only catches up.
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -53,6 +55,7 @@ public:
         if (stream_ == nullptr || count_ == queue_.size() || buffer.length == 0) return kAudioError;
         queue_[(head_ + count_) % queue_.size()] = &buffer;
         ++count_;
+        drain();  // what waited in the stream for a buffer
         return kAudioOk;
     }
 
@@ -64,6 +67,7 @@ public:
         MainLoopLock hold;
         if (stream_ == nullptr) return kAudioError;
         Connection& conn = Connection::instance();
+        dropFragment();  // before the flush, which ends what a peek holds
         conn.finish(pa_stream_cork(stream_, 1, nullptr, nullptr));
         conn.finish(pa_stream_flush(stream_, nullptr, nullptr));
         while (count_ > 0) popHead();
@@ -75,10 +79,13 @@ public:
         if (stream_ == nullptr) return kAudioError;
         pa_stream_set_state_callback(stream_, nullptr, nullptr);
         pa_stream_set_read_callback(stream_, nullptr, nullptr);
+        dropFragment();
         pa_stream_disconnect(stream_);
         pa_stream_unref(stream_);
         stream_ = nullptr;
         count_ = 0;
+        peeked_ = false;
+        used_ = 0;
         return kAudioOk;
     }
 
@@ -106,32 +113,49 @@ private:
         filled_ = 0;
     }
 
-    // Main loop thread, lock held.
-    void take(const std::uint8_t* data, std::size_t bytes) {
-        while (bytes > 0 && count_ > 0) {
+    // Lock held. Copies `bytes` (null data: a hole, which is silence) into the queued buffers;
+    // returns how many were taken, fewer when the queue ran out of buffers.
+    std::size_t take(const std::uint8_t* data, std::size_t bytes) {
+        std::size_t taken = 0;
+        while (taken < bytes && count_ > 0) {
             AudioBuffer& b = *queue_[head_];
-            std::size_t n = std::min<std::size_t>(bytes, b.length - filled_);
+            std::size_t n = std::min<std::size_t>(bytes - taken, b.length - filled_);
             if (data != nullptr)
-                std::memcpy(b.data + filled_, data, n);
+                std::memcpy(b.data + filled_, data + taken, n);
             else
-                std::memset(b.data + filled_, 0, n);  // a hole in the stream is silence
+                std::memset(b.data + filled_, 0, n);
             filled_ += n;
-            bytes -= n;
-            if (data != nullptr) data += n;
+            taken += n;
             if (filled_ == b.length) popHead();
+        }
+        return taken;
+    }
+
+    // Lock held. Moves what the stream holds into the queued buffers, as far as they go. A
+    // fragment only partly taken stays peeked, with the part already used remembered.
+    void drain() {
+        while (stream_ != nullptr && count_ > 0) {
+            if (!peeked_) {
+                if (pa_stream_readable_size(stream_) == 0) return;
+                if (pa_stream_peek(stream_, &fragment_, &fragmentBytes_) < 0) return;
+                if (fragmentBytes_ == 0) return;  // nothing to read after all
+                peeked_ = true;
+                used_ = 0;
+            }
+            const auto* data = static_cast<const std::uint8_t*>(fragment_);
+            used_ += take(data != nullptr ? data + used_ : nullptr, fragmentBytes_ - used_);
+            if (used_ < fragmentBytes_) return;  // no buffer left: the rest waits here
+            dropFragment();
         }
     }
 
-    static void onRead(pa_stream* s, std::size_t, void* user) {
-        auto* self = static_cast<PulseCapture*>(user);
-        const void* data = nullptr;
-        std::size_t bytes = 0;
-        while (pa_stream_readable_size(s) > 0) {
-            if (pa_stream_peek(s, &data, &bytes) < 0 || bytes == 0) return;
-            self->take(static_cast<const std::uint8_t*>(data), bytes);
-            pa_stream_drop(s);
-        }
+    void dropFragment() {
+        if (peeked_ && stream_ != nullptr) pa_stream_drop(stream_);
+        peeked_ = false;
+        used_ = 0;
     }
+
+    static void onRead(pa_stream*, std::size_t, void* user) { static_cast<PulseCapture*>(user)->drain(); }
 
     static void onState(pa_stream*, void*) { Connection::instance().signal(); }
 
@@ -140,6 +164,11 @@ private:
     std::size_t head_ = 0;
     std::size_t count_ = 0;
     std::size_t filled_ = 0;  // bytes already in the head buffer
+    // The fragment peeked from the stream and not yet dropped, and how much of it is used.
+    const void* fragment_ = nullptr;
+    std::size_t fragmentBytes_ = 0;
+    std::size_t used_ = 0;
+    bool peeked_ = false;
 };
 
 }  // namespace

@@ -1,9 +1,15 @@
 #include "platform/linux/qt_canvas.h"
 
 #include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QPen>
 #include <QString>
 #include <algorithm>
+#include <cmath>
+#include <map>
+#include <string>
+#include <mutex>
+#include <tuple>
 
 #include "platform/linux/qt_convert.h"
 
@@ -18,11 +24,51 @@ QRect toQRect(Rect r) { return QRect(r.left, r.top, r.width(), r.height()); }
 
 QColor toQColor(Colour c) { return QColor(redOf(c), greenOf(c), blueOf(c)); }
 
-QFont toQFont(const Font& f) {
+namespace {
+
+QFont baseFont(const Font& f, int pixelSize) {
     QFont font(QString::fromUtf8(f.family.data(), static_cast<qsizetype>(f.family.size())));
-    font.setPixelSize(std::max(1, f.height));
+    font.setPixelSize(std::max(1, pixelSize));
     font.setWeight(static_cast<QFont::Weight>(std::clamp(f.weight, 100, 900)));
     return font;
+}
+
+int cellHeightAt(const Font& f, int pixelSize) { return QFontMetrics(baseFont(f, pixelSize)).height(); }
+
+// The pixel size whose character cell (ascent + descent, as the font engine rounds them) is
+// `cell`: the face's own proportion gives the first guess, the neighbours settle the rounding.
+// Where no size gives the cell exactly, the largest whose cell still fits.
+int pixelSizeForCell(const Font& f, int cell) {
+    constexpr int kReference = 1000;
+    const QFontMetricsF big(baseFont(f, kReference));
+    const double perPixel = (big.ascent() + big.descent()) / kReference;
+    const int guess = std::max(1, static_cast<int>(std::lround(cell / (perPixel > 0 ? perPixel : 1.0))));
+    int best = 0;
+    for (int px : {guess, guess - 1, guess + 1, guess - 2, guess + 2}) {
+        if (px < 1) continue;
+        const int h = cellHeightAt(f, px);
+        if (h == cell) return px;
+        if (h < cell && px > best) best = px;
+    }
+    return std::max(1, best);
+}
+
+}  // namespace
+
+QFont toQFont(const Font& f) {
+    if (f.height <= 0) return baseFont(f, -f.height);
+    // Every text of every timer tick asks for one of a handful of fonts: measure each once.
+    static std::mutex lock;
+    static std::map<std::tuple<std::string, int, int>, int> sizes;
+    const auto key = std::make_tuple(std::string(f.family), f.weight, f.height);
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        if (auto it = sizes.find(key); it != sizes.end()) return baseFont(f, it->second);
+    }
+    const int px = pixelSizeForCell(f, f.height);
+    std::lock_guard<std::mutex> hold(lock);
+    sizes.emplace(key, px);
+    return baseFont(f, px);
 }
 
 QtCanvas::QtCanvas(QImage& surface, std::unique_lock<std::mutex> lock, std::function<void(const QRect&)> done)
@@ -109,25 +155,137 @@ void QtCanvas::ellipse(Rect r, Colour pen, int penWidth, Colour fill) {
     });
 }
 
+// Opaque text drawn again: labels, the lamps' names and the ticker are drawn on every tick with
+// the same words, and shaping them each time is most of what a tick costs. The first drawing
+// is remembered as the pixels of the text's area (its cell and a margin for glyphs that reach
+// out of it) before and after; when the same text is drawn again where the margin holds the
+// same pixels as then, the area after is copied in. The cell itself is filled with the
+// background first, so what was under it does not matter. That is exactly what drawing does.
+struct TextKey {
+    std::string text, family;
+    int height, weight;
+    Colour fg, bg;
+    // Centred text: its rectangle and placement, which decide where the cell goes and the clip.
+    bool centred = false, vcentre = false;
+    int left = 0, top = 0, right = 0, bottom = 0;
+    bool operator<(const TextKey& o) const {
+        return std::tie(text, family, height, weight, fg, bg, centred, vcentre, left, top, right, bottom) <
+               std::tie(o.text, o.family, o.height, o.weight, o.fg, o.bg, o.centred, o.vcentre, o.left, o.top,
+                        o.right, o.bottom);
+    }
+};
+
+namespace {
+
+struct TextMemo {
+    QRect cell;    // relative to the text's origin
+    QRect area;    // relative to the text's origin: what the drawing may touch
+    QImage before, after;
+};
+
+class TextMemos {
+public:
+    std::optional<TextMemo> find(const TextKey& k) {
+        std::lock_guard<std::mutex> hold(lock_);
+        auto it = memos_.find(k);
+        if (it == memos_.end()) return std::nullopt;
+        return it->second;  // the images are shared, not copied
+    }
+    void keep(TextKey k, TextMemo m) {
+        std::lock_guard<std::mutex> hold(lock_);
+        if (memos_.size() >= kMax) memos_.clear();  // changing texts (the countdown) come and go
+        memos_.insert_or_assign(std::move(k), std::move(m));
+    }
+
+private:
+    static constexpr std::size_t kMax = 512;
+    std::mutex lock_;
+    std::map<TextKey, TextMemo> memos_;
+};
+
+TextMemos& textMemos() {
+    static TextMemos memos;
+    return memos;
+}
+
+TextKey textKey(std::string_view utf8, const Font& f, Colour fg, Colour bg) {
+    return TextKey{std::string(utf8), std::string(f.family), f.height, f.weight, fg, bg};
+}
+
+constexpr int kTextFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip;
+
+}  // namespace
+
+bool QtCanvas::replayText(const TextKey& key, QPoint origin) {
+    std::optional<TextMemo> m = textMemos().find(key);
+    if (!m) return false;
+    const QRect area = m->area.translated(origin);
+    const QRect cell = m->cell.translated(origin);
+    if (!surface_.rect().contains(area)) return false;
+    for (int y = 0; y < area.height(); ++y) {
+        const auto* now = reinterpret_cast<const std::uint32_t*>(surface_.constScanLine(area.top() + y)) + area.left();
+        const auto* then = reinterpret_cast<const std::uint32_t*>(m->before.constScanLine(y));
+        const bool inCellRows = area.top() + y >= cell.top() && area.top() + y <= cell.bottom();
+        for (int x = 0; x < area.width(); ++x) {
+            if (inCellRows && area.left() + x >= cell.left() && area.left() + x <= cell.right()) {
+                x += cell.width() - 1;
+                continue;
+            }
+            if (now[x] != then[x]) return false;
+        }
+    }
+    copyPixels(reinterpret_cast<const std::uint32_t*>(m->after.constBits()), m->after.width(), m->after.height(),
+               static_cast<std::size_t>(m->after.bytesPerLine() / 4), area.left(), area.top(), false);
+    return true;
+}
+
+template <class Draw>
+void QtCanvas::drawText(const TextKey* key, QPoint origin, QRect cell, QRect area, QRect ink, Draw&& draw) {
+    // Remembered only where the drawing cannot reach past the area and the area is whole.
+    const bool memo = key != nullptr && area.contains(ink) && surface_.rect().contains(area);
+    QImage before = memo ? surface_.copy(area) : QImage();
+    tracked(area, draw);
+    if (memo) {
+        textMemos().keep(*key, TextMemo{cell.translated(-origin), area.translated(-origin), std::move(before),
+                                        surface_.copy(area)});
+    }
+}
+
 void QtCanvas::text(int x, int y, std::string_view utf8, const Font& f, Colour fg,
                     std::optional<Colour> bg) {
+    if (surface_.isNull()) return;
+    std::optional<TextKey> key;
+    if (bg) {
+        key = textKey(utf8, f, fg, *bg);
+        if (replayText(*key, QPoint(x, y))) return;
+    }
     if (!paintable()) return;
     QFont font = toQFont(f);
     QFontMetrics fm(font);
     QString s = toQString(utf8);
     QRect cell(x, y, fm.horizontalAdvance(s), fm.height());
-    tracked(cell.adjusted(-2, -2, 2, 2), [&] {
+    const QRect ink = fm.boundingRect(s).translated(x, y + fm.ascent());
+    drawText(key ? &*key : nullptr, QPoint(x, y), cell, cell.adjusted(-2, -2, 2, 2), ink, [&] {
         if (bg) painter_.fillRect(cell, toQColor(*bg));
         painter_.save();
         painter_.setFont(font);
         painter_.setPen(toQColor(fg));
-        painter_.drawText(cell, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip, s);
+        painter_.drawText(cell, kTextFlags, s);
         painter_.restore();
     });
 }
 
 void QtCanvas::textCentred(Rect r, std::string_view utf8, const Font& f, Colour fg,
                            std::optional<Colour> bg, bool vcentre) {
+    if (surface_.isNull()) return;
+    std::optional<TextKey> key;
+    if (bg) {
+        key = textKey(utf8, f, fg, *bg);
+        key->centred = true;
+        key->vcentre = vcentre;
+        key->left = r.left, key->top = r.top, key->right = r.right, key->bottom = r.bottom;
+        if (replayText(*key, QPoint(0, 0))) return;
+    }
     if (!paintable()) return;
     QFont font = toQFont(f);
     QFontMetrics fm(font);
@@ -136,22 +294,32 @@ void QtCanvas::textCentred(Rect r, std::string_view utf8, const Font& f, Colour 
     int h = fm.height();
     int x = r.left + (r.width() - w) / 2;
     int y = vcentre ? r.top + (r.height() - h) / 2 : r.top;
-    tracked(toQRect(r), [&] {
+    const QRect cell(x, y, w, h);
+    // Nothing is drawn outside r; within it, what the glyphs may reach.
+    const QRect area = cell.adjusted(-2, -2, 2, 2).intersected(toQRect(r));
+    const QRect ink = fm.boundingRect(s).translated(x, y + fm.ascent()).intersected(toQRect(r));
+    drawText(key ? &*key : nullptr, QPoint(0, 0), cell.intersected(toQRect(r)), area, ink, [&] {
         painter_.save();
         painter_.setClipRect(toQRect(r));
-        if (bg) painter_.fillRect(QRect(x, y, w, h), toQColor(*bg));
+        if (bg) painter_.fillRect(cell, toQColor(*bg));
         painter_.setFont(font);
         painter_.setPen(toQColor(fg));
-        painter_.drawText(QRect(x, y, w, h), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip, s);
+        painter_.drawText(cell, kTextFlags, s);
         painter_.restore();
     });
 }
 
 void QtCanvas::copyPixels(const Image& img, int x, int y, bool skipBlack) {
-    if (img.empty() || surface_.isNull()) return;
+    if (img.empty()) return;
+    copyPixels(img.pixels.data(), img.width, img.height, static_cast<std::size_t>(img.width), x, y, skipBlack);
+}
+
+void QtCanvas::copyPixels(const std::uint32_t* pixels, int width, int height, std::size_t srcStride, int x, int y,
+                          bool skipBlack) {
+    if (width <= 0 || height <= 0 || surface_.isNull()) return;
     const int x0 = std::max(0, x), y0 = std::max(0, y);
-    const int x1 = std::min(surface_.width(), x + img.width);
-    const int y1 = std::min(surface_.height(), y + img.height);
+    const int x1 = std::min(surface_.width(), x + width);
+    const int y1 = std::min(surface_.height(), y + height);
     if (x0 >= x1 || y0 >= y1) return;
     // The painter's pending work is already on the surface (the raster engine draws at once).
     // Branch-free inner loops (the compiler vectorises them); `diff` tells whether anything
@@ -162,7 +330,7 @@ void QtCanvas::copyPixels(const Image& img, int x, int y, bool skipBlack) {
     const int n = x1 - x0;
     for (int sy = y0; sy < y1; ++sy) {
         std::uint32_t* row = base + static_cast<std::size_t>(sy) * stride + x0;
-        const std::uint32_t* src = img.pixels.data() + static_cast<std::size_t>(sy - y) * img.width + (x0 - x);
+        const std::uint32_t* src = pixels + static_cast<std::size_t>(sy - y) * srcStride + (x0 - x);
         if (skipBlack) {
             for (int i = 0; i < n; ++i) {
                 const std::uint32_t p = src[i];

@@ -2,13 +2,17 @@
 // The canvas on a QImage: QPainter for shapes and text, direct pixel access for the blits (so a
 // copy is exact and the black key of the transparent blit is exact).
 #include <QImage>
+#include <QFontMetrics>
 #include <QPainter>
 #include <functional>
 #include <mutex>
+#include <optional>
 
 #include "platform/canvas.h"
 
 namespace orvane::platform::qt {
+
+struct TextKey;
 
 class QtCanvas final : public Canvas {
 public:
@@ -32,7 +36,14 @@ public:
     Image readRegion(Rect r) override;
 
 private:
+    // Opaque text drawn again replays its first drawing (see qt_canvas.cpp).
+    bool replayText(const TextKey& key, QPoint origin);
+    template <class Draw>
+    void drawText(const TextKey* key, QPoint origin, QRect cell, QRect area, QRect ink, Draw&& draw);
+
     void copyPixels(const Image& img, int x, int y, bool skipBlack);
+    void copyPixels(const std::uint32_t* pixels, int width, int height, std::size_t srcStride, int x, int y,
+                    bool skipBlack);
     void touch(const QRect& r) { dirty_ |= r; }
     // The painter, begun on first use: pixel copies need none.
     bool paintable();
@@ -41,7 +52,9 @@ private:
     template <class Draw>
     void tracked(QRect area, Draw&& draw) {
         area = area.intersected(surface_.rect());
-        if (area.isEmpty()) {
+        // Nothing to find out where the canvas has already changed pixels: that part is
+        // compared with the screen when it is presented anyway.
+        if (area.isEmpty() || dirty_.contains(area)) {
             draw();
             return;
         }
@@ -57,7 +70,7 @@ private:
     QPainter painter_;
 };
 
-// The Qt font for a seam font (pixel height, weight on the 100..900 scale).
+// The Qt font for a seam font: a positive height is the cell, a negative one the pixel size.
 QFont toQFont(const Font& f);
 QColor toQColor(Colour c);
 

@@ -117,7 +117,12 @@ QtWindow* QtUi::live(Window* w) const {
     return q;
 }
 
+void QtUi::expectLoop() {
+    if (onUiThread()) loopEnded_.store(false);
+}
+
 Window* QtUi::createWindow(const WindowSpec& spec, WindowHandler* handler) {
+    expectLoop();
     Window* made = nullptr;
     invoke([&] {
         auto* w = new QtWindow(*this, spec, handler);
@@ -223,6 +228,7 @@ bool QtUi::chooseColour(Window* owner, Colour& colour) {
 
 int QtUi::startTimer(int periodMs, std::function<void()> tick) {
     if (periodMs < 0 || !tick) return 0;
+    expectLoop();
     int id = 0;
     invoke([&] {
         auto* timer = new QTimer(app_.get());
@@ -245,6 +251,10 @@ void QtUi::killTimer(int id) {
     });
 }
 
+// Work from another thread waits until a loop of the UI thread runs it: the main loop, or any
+// local loop such as start-up's message boxes. Only once the loop has ended, with nothing
+// made since that a loop would serve, does a caller give up instead of waiting for ever (the
+// shutdown joins threads that may be here).
 void QtUi::invoke(const std::function<void()>& work) {
     if (onUiThread()) {
         work();

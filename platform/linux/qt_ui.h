@@ -127,6 +127,11 @@ public:
     void notifyDestroyed();
 
 private:
+    // The UI thread makes a window or a timer, which only a loop serves: a loop is coming (as
+    // before the first one), so calls from other threads wait for it even after an earlier
+    // loop ended.
+    void expectLoop();
+
     std::unique_ptr<QApplication> app_;
     std::set<QtWindow*> windows_;            // every window ever made (shells included)
     std::map<int, QTimer*> timers_;

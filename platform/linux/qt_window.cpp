@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 #include <QWindow>
 #include <algorithm>
+#include <cstring>
 
 #include "platform/linux/qt_canvas.h"
 #include "platform/linux/qt_keys.h"
@@ -234,17 +235,18 @@ void QtWindow::presentNow() {
     {
         std::lock_guard<std::mutex> lock(surfaceLock_);
         area &= surfaceImage_.rect();
+        // Most rows of a redrawn panel are as they were: a row compare skips them, and a row
+        // that differs is copied from its first to its last differing pixel.
+        const std::size_t rowBytes = static_cast<std::size_t>(area.width()) * 4;
         for (int y = area.top(); y <= area.bottom(); ++y) {
             const auto* from = reinterpret_cast<const std::uint32_t*>(surfaceImage_.constScanLine(y));
             auto* to = reinterpret_cast<std::uint32_t*>(shownImage_.scanLine(y));
-            int first = area.right() + 1, last = area.left() - 1;
-            for (int x = area.left(); x <= area.right(); ++x) {
-                if (from[x] == to[x]) continue;
-                first = std::min(first, x);
-                last = x;
-                to[x] = from[x];
-            }
-            if (first <= last) changed |= QRect(first, y, last - first + 1, 1);
+            if (std::memcmp(from + area.left(), to + area.left(), rowBytes) == 0) continue;
+            int first = area.left(), last = area.right();
+            while (from[first] == to[first]) ++first;
+            while (from[last] == to[last]) --last;
+            std::memcpy(to + first, from + first, static_cast<std::size_t>(last - first + 1) * 4);
+            changed |= QRect(first, y, last - first + 1, 1);
         }
     }
     if (!changed.isEmpty()) surface_->update(changed);

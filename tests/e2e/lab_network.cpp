@@ -123,7 +123,10 @@ bool LabNetwork::startClient(LabClient& c, const std::string& sink, const std::s
         "QT_QPA_PLATFORM=offscreen",
         "ORVANE_WEB_CA_FILE=" + caFile_,
     };
-    if (!c.process->start({kRun + "/orvane"}, env, c.folder + "/client.log", kRun)) {
+    // ORVANE_LAB_CLIENT runs another build of the client (to measure one against the other).
+    const char* program = std::getenv("ORVANE_LAB_CLIENT");
+    if (!c.process->start({program != nullptr ? std::string(program) : kRun + "/orvane"}, env,
+                          c.folder + "/client.log", kRun)) {
         error = "cannot start client " + c.name;
         return false;
     }

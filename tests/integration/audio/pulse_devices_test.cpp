@@ -2,9 +2,15 @@
 // sound path is covered through the engine in audio_engine_pulse_test).
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <memory>
+#include <thread>
+#include <vector>
+
 #include "platform/audio_device.h"
 #include "platform/audio_endpoints.h"
 #include "tests/fakes/pulse_fixture.h"
+#include "tests/integration/audio/test_signal.h"
 
 namespace orvane {
 namespace {
@@ -22,7 +28,10 @@ public:
     test::PulseFixture fixture;
 };
 
-const auto* const environment = ::testing::AddGlobalTestEnvironment(new PulseEnvironment);
+PulseEnvironment* pulseServer = nullptr;
+
+const auto* const environment =
+    ::testing::AddGlobalTestEnvironment(pulseServer = new PulseEnvironment);
 
 TEST(PulseEndpoints, ListsTheCaptureSourcesWithoutMonitors) {
     auto& ep = platform::hostAudioEndpoints();
@@ -75,6 +84,56 @@ TEST(PulseDevices, CaptureOfAnUnknownDeviceFails) {
     int error = 0;
     EXPECT_FALSE(platform::hostAudio().openCapture(7, error));
     EXPECT_EQ(error, platform::kAudioBadDevice);
+}
+
+bool waitDone(const platform::AudioBuffer& b, int timeoutMs = 10000) {
+    for (int waited = 0; waited < timeoutMs; waited += 2) {
+        if (b.done.load()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return b.done.load();
+}
+
+// An engine that comes late finds nothing lost: while no buffer is queued the recorded sound
+// waits in the stream, and the buffers queued afterwards get it in order, byte for byte.
+TEST(PulseDevices, CaptureKeepsWhatIsRecordedWhileNoBufferIsQueued) {
+    int error = 0;
+    std::unique_ptr<platform::CaptureDevice> capture =
+        platform::hostAudio().openCapture(platform::kDefaultCaptureDevice, error);
+    ASSERT_TRUE(capture) << error;
+    constexpr std::size_t kBlock = 1000, kBlocks = 10;
+    std::vector<std::uint8_t> data(kBlocks * kBlock);
+    std::vector<platform::AudioBuffer> buffers(kBlocks);
+    for (std::size_t i = 0; i < kBlocks; ++i) {
+        buffers[i].data = data.data() + i * kBlock;
+        buffers[i].length = kBlock;
+    }
+    ASSERT_EQ(capture->addBuffer(buffers[0]), platform::kAudioOk);
+    ASSERT_EQ(capture->start(), platform::kAudioOk);
+
+    // A microphone: one block every 31.25 ms.
+    const std::vector<std::uint8_t> signal = test::makeSignal(0, kBlocks * kBlock / 4);
+    test::SourceWriter mic(pulseServer->fixture.sourceFifo());
+    ASSERT_TRUE(mic.ok());
+    std::thread feeder([&] {
+        auto start = std::chrono::steady_clock::now();
+        for (std::size_t k = 0; k < kBlocks; ++k) {
+            std::this_thread::sleep_until(start + std::chrono::microseconds(31250 * k));
+            mic.write(signal.data() + k * kBlock, kBlock);
+        }
+    });
+    ASSERT_TRUE(waitDone(buffers[0]));
+    feeder.join();  // the rest was recorded with no buffer queued
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    for (std::size_t i = 1; i < kBlocks; ++i) {
+        ASSERT_EQ(capture->addBuffer(buffers[i]), platform::kAudioOk);
+        ASSERT_TRUE(waitDone(buffers[i])) << "buffer " << i << " never filled";
+    }
+    capture->stop();
+    capture->reset();
+    capture->close();
+    EXPECT_TRUE(data == signal) << "first difference at byte "
+                                << (std::mismatch(data.begin(), data.end(), signal.begin()).first - data.begin());
 }
 
 }  // namespace

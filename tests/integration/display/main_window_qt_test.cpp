@@ -95,6 +95,25 @@ TEST_F(MainWindowOnQt, PaintsTheWholeWindowAndEndsOnEscape) {
     }
     EXPECT_GT(titleYellow, 100);
     EXPECT_EQ(qRed(shot.pixel(10, 120)), 255);  // the channel panel's red frame
+
+    // "UDP", "SVC" and "TCP" (labels at x 307, 337, 367) read as three words: before each next
+    // label runs a blank gap clearly wider than the one or two columns between letters.
+    auto isText = [](QRgb p) { return qRed(p) > 160 && qGreen(p) > 160 && qBlue(p) > 160; };
+    auto blankRunBefore = [&](int labelX) {
+        int run = 0;
+        for (int x = labelX - 1; x > labelX - 12; --x) {
+            bool blank = true;
+            for (int y = 243; y < 260; ++y) blank = blank && !isText(shot.pixel(x, y));
+            if (!blank) break;
+            ++run;
+        }
+        return run;
+    };
+    EXPECT_GE(blankRunBefore(338), 4) << "UDP runs into SVC";
+    EXPECT_GE(blankRunBefore(367), 4) << "SVC runs into TCP";
+    int labelText = 0;
+    for (int x = 307; x < 395; ++x) labelText += isText(shot.pixel(x, 249));
+    EXPECT_GT(labelText, 10);  // the labels are there at all
 }
 
 TEST_F(MainWindowOnQt, TerminationSignalEndsTheProgramLikeTheCloseMark) {

@@ -25,6 +25,10 @@ public:
 
 TEST(QtUiThreads, WorkerDestroysAWindowAndDrawsOnIt) {
     auto& ui = test::testUi();
+    // An earlier loop has ended, as in every test after the first: the worker's call, made
+    // before the next loop runs, must still wait for that loop and run there.
+    ui.post([&] { ui.quit(0); });
+    ui.run();
     Recorder handler;
     platform::WindowSpec spec;
     spec.title = "worker target";
@@ -33,17 +37,21 @@ TEST(QtUiThreads, WorkerDestroysAWindowAndDrawsOnIt) {
     platform::Window* w = ui.createWindow(spec, &handler);
     ASSERT_NE(w, nullptr);
     std::atomic<int> seenAfterDestroy{-1};
+    std::atomic<bool> drawn{false};
     std::thread worker([&] {
         {
             auto c = w->draw();  // any thread may draw
             c->fillRect({0, 0, 40, 30}, platform::rgb(1, 2, 3));
         }
+        drawn = true;
         ui.destroyWindow(w);  // waits until done on the UI thread
         seenAfterDestroy = handler.destroyed.load();
         auto late = w->draw();  // a destroyed window is a harmless shell
         late->fillRect({0, 0, 40, 30}, 0);
         ui.post([&] { ui.quit(0); });
     });
+    while (!drawn) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the call is made before the loop
     ui.run();
     worker.join();
     EXPECT_EQ(seenAfterDestroy.load(), 1);
