@@ -15,6 +15,9 @@
 namespace orvane::web {
 class WebState;
 }
+namespace orvane::windows {
+struct SecondaryWindows;
+}
 
 namespace orvane {
 
@@ -71,6 +74,8 @@ private:
     net::ControlUi* controlUi_ = nullptr;
     ProcessAudioUi audioUi_;
     std::unique_ptr<web::WebState> web_;
+    std::unique_ptr<windows::SecondaryWindows> windows_;  // made on the first secondary window
+    windows::SecondaryWindows& secondaryWindows();
     std::atomic<bool> running_{true};
     std::vector<std::thread> threads_;
     std::thread audioThread_;
