@@ -131,6 +131,16 @@ TEST(WindowsWindowTest, MembersPicturesFromTheServerAndEachWindowsLook) {
     EXPECT_EQ(platform::fromPixel(pixelAt(*p, 67, 390)), 0x400000u);  // the swatch
     saveShot(*p, "windows-parameters.png");
 
+    // A full repaint of the group list with every cell taken: 160 picture requests.
+    for (int r = 1; r <= 10; ++r) {
+        for (int i = 0; i < 16; ++i) state.channel.channelRoster[r][i] = state.channel.channelRoster[2][i % 3].load();
+        state.channel.rosterCount[r] = 16;
+    }
+    t0 = std::chrono::steady_clock::now();
+    g->handler()->onPaint(*g);
+    std::printf("group list full repaint, 160 requests: %.0f ms\n", msSince(t0));
+    EXPECT_NE(platform::fromPixel(pixelAt(*g, 20 + 38 * 15 + 16, windows::rowTop(10) + 20)), windows::kCyan);
+
     ui->destroyWindow(g);
     ui->destroyWindow(n);
     ui->destroyWindow(p);
