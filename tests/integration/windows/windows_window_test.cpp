@@ -12,6 +12,7 @@
 #include "platform/ui.h"
 #include "servers/web/png_writer.h"
 #include "tests/integration/web/web_server_fixture.h"
+#include "web/colour_save.h"
 #include "windows/secondary_windows.h"
 
 namespace orvane::test {
@@ -140,6 +141,12 @@ TEST(WindowsWindowTest, MembersPicturesFromTheServerAndEachWindowsLook) {
     g->handler()->onPaint(*g);
     std::printf("group list full repaint, 160 requests: %.0f ms\n", msSince(t0));
     EXPECT_NE(platform::fromPixel(pixelAt(*g, 20 + 38 * 15 + 16, windows::rowTop(10) + 20)), windows::kCyan);
+
+    // The colour the parameters window saves reaches the user's account on the server.
+    const int own = server.store().findOrCreateAccount("0000001234567890", "")->number;
+    state.identity.accountNumber = static_cast<std::uint16_t>(own);
+    EXPECT_EQ(web::saveBackgroundColour(*web, 0x0000FF), 200);
+    EXPECT_EQ(server.store().background(own).value_or(0), 0x0000FFu);
 
     ui->destroyWindow(g);
     ui->destroyWindow(n);
