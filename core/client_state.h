@@ -136,6 +136,8 @@ struct UiShared {
     Relaxed<bool> channelImagesReady{false};
     Relaxed<std::int32_t> closeButtonShown{0};
     Relaxed<bool> serialRunFlag{false};
+    // The colour dialog's 16 custom colour boxes (COLORREF), kept between dialogs; UI thread only.
+    std::uint32_t customColours[16] = {};
 };
 
 struct ClientState {

@@ -25,6 +25,7 @@
 #include "web/account.h"
 #include "web/canvas_window.h"
 #include "web/web_state.h"
+#include "windows/secondary_windows.h"
 
 namespace orvane {
 
@@ -195,10 +196,18 @@ void ProductionServices::stopSerialDeviceThread() {
     usbLink_->release();
 }
 
-// ---- Secondary windows (not wired yet) ------------------------------------------------------
+// ---- Secondary windows ----------------------------------------------------------------------
 
-void ProductionServices::openParametersWindow() {}
-void ProductionServices::openNetworkWindow() {}
-void ProductionServices::openGroupListWindow() {}
+windows::SecondaryWindows& ProductionServices::secondaryWindows() {
+    if (!windows_) {
+        windows_ = std::make_unique<windows::SecondaryWindows>(state_, *web_, *web_->ui, platform::hostAudioEndpoints(),
+                                                               audioUi_);
+    }
+    return *windows_;
+}
+
+void ProductionServices::openParametersWindow() { windows::toggleParametersWindow(secondaryWindows()); }
+void ProductionServices::openNetworkWindow() { windows::toggleNetworkWindow(secondaryWindows()); }
+void ProductionServices::openGroupListWindow() { windows::toggleGroupListWindow(secondaryWindows()); }
 
 }  // namespace orvane

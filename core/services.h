@@ -20,6 +20,9 @@
 namespace orvane::web {
 class WebState;
 }
+namespace orvane::windows {
+struct SecondaryWindows;
+}
 
 namespace orvane {
 
@@ -99,6 +102,8 @@ private:
     // Starts `body` on a thread of its own, counted until it returns.
     void startWorker(std::function<void()> body);
 
+    std::unique_ptr<windows::SecondaryWindows> windows_;  // made on the first secondary window
+    windows::SecondaryWindows& secondaryWindows();
     std::atomic<bool> running_{true};
     StoppableClock clock_;
     std::vector<std::thread> threads_;

@@ -129,6 +129,13 @@ public:
     virtual void addControl(const ControlSpec& c) = 0;
     virtual void clearControls() = 0;
     virtual WindowHandler* handler() const = 0;
+
+    // Moves and sizes the window at once without activating it (SetWindowPos with
+    // SWP_NOZORDER | SWP_NOACTIVATE); outer geometry in screen coordinates. The surface grows or
+    // shrinks with the window, new parts in the background colour, and the window is due a paint.
+    virtual void setGeometry(int x, int y, int /*width*/, int /*height*/) { move(x, y); }
+    // Paints a pending paint now and shows the surface before returning (UpdateWindow).
+    virtual void updateNow() {}
 };
 
 class Ui {
@@ -152,6 +159,12 @@ public:
     virtual std::string chooseOpenFile(std::string_view filterNameUtf8, std::string_view patterns) = 0;
     // The colour chooser; true and the colour when the user confirmed.
     virtual bool chooseColour(Window* owner, Colour& colour) = 0;
+    // The same, with the dialog's 16 custom colour boxes taken from and written back to
+    // `custom` (the caller keeps them between dialogs).
+    virtual bool chooseColour(Window* owner, Colour& colour, Colour (&custom)[16]) {
+        (void)custom;
+        return chooseColour(owner, colour);
+    }
 
     // Window-less timer on the UI thread. Returns an id > 0, or 0 on failure.
     virtual int startTimer(int periodMs, std::function<void()> tick) = 0;

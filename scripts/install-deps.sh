@@ -12,6 +12,8 @@ PACKAGES=(
   # UI (Qt 6 Widgets) and fonts
   qt6-base-dev qt6-base-dev-tools libgl-dev
   fonts-liberation fonts-dejavu-core fonts-comic-neue
+  # the device icons of the parameters window (audio-input-microphone and friends)
+  adwaita-icon-theme
   xvfb xauth xdotool imagemagick x11-utils
   # audio
   pulseaudio pulseaudio-utils libpulse-dev libopus-dev sox

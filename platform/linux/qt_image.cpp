@@ -1,6 +1,8 @@
 // Decoding and pixel operations of the image seam, on QImage.
 #include <QBuffer>
 #include <QByteArray>
+#include <QFileInfo>
+#include <QStringList>
 #include <QImageReader>
 #include <QPainter>
 #include <QTransform>
@@ -111,6 +113,48 @@ Image scaleImage(const Image& source, int w, int h) {
     if (source.empty() || w <= 0 || h <= 0) return Image(std::max(w, 0), std::max(h, 0));
     QImage scaled = qt::wrapImage(source).scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     return qt::toImage(scaled);
+}
+
+// ---- Device icons from the desktop icon theme ---------------------------------------------
+
+namespace {
+
+// Theme folders, nearest to 64 pixels first; sound device names live under "devices".
+QString findThemeIcon(const QString& name) {
+    static const char* const kThemes[] = {"Adwaita", "hicolor"};
+    static const char* const kSizes[] = {"64x64", "48x48", "96x96", "128x128", "256x256", "32x32"};
+    const QStringList bases = {QStringLiteral("/usr/share/icons"), QStringLiteral("/usr/local/share/icons")};
+    // Some themes ship a device icon only in its one-colour ("symbolic") form.
+    const QStringList files = {name + ".png", name + "-symbolic.symbolic.png", name + "-symbolic.png"};
+    for (const QString& base : bases) {
+        for (const char* theme : kThemes) {
+            for (const char* size : kSizes) {
+                for (const QString& file : files) {
+                    const QString path = base + "/" + theme + "/" + size + "/devices/" + file;
+                    if (QFileInfo::exists(path)) return path;
+                }
+            }
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+std::optional<Image> loadIconImage(const std::string& location, int size, std::uint32_t background) {
+    if (location.empty() || size <= 0 || location.find('/') != std::string::npos) return std::nullopt;
+    const QString path = findThemeIcon(QString::fromStdString(location));
+    if (path.isEmpty()) return std::nullopt;
+    QImage icon(path);
+    if (icon.isNull()) return std::nullopt;
+    QImage flat(size, size, QImage::Format_RGB32);
+    flat.fill(QColor::fromRgb(background));
+    {
+        QPainter p(&flat);
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.drawImage(QRect(0, 0, size, size), icon);
+    }
+    return qt::toImage(flat);
 }
 
 }  // namespace orvane::platform

@@ -226,6 +226,19 @@ bool QtUi::chooseColour(Window* owner, Colour& colour) {
     return ok;
 }
 
+bool QtUi::chooseColour(Window* owner, Colour& colour, Colour (&custom)[16]) {
+    bool ok = false;
+    invoke([&] {
+        for (int i = 0; i < 16; ++i) QColorDialog::setCustomColor(i, toQColor(custom[i]));
+        ok = chooseColour(owner, colour);
+        for (int i = 0; i < 16; ++i) {
+            const QColor c = QColorDialog::customColor(i);
+            custom[i] = rgb(c.red(), c.green(), c.blue());
+        }
+    });
+    return ok;
+}
+
 int QtUi::startTimer(int periodMs, std::function<void()> tick) {
     if (periodMs < 0 || !tick) return 0;
     expectLoop();

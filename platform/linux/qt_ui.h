@@ -47,6 +47,8 @@ public:
     void addControl(const ControlSpec& c) override;
     void clearControls() override;
     WindowHandler* handler() const override { return handler_; }
+    void setGeometry(int x, int y, int width, int height) override;
+    void updateNow() override;
 
     // UI thread.
     bool alive() const { return alive_; }
@@ -59,6 +61,7 @@ public:
     void presentNow();
     void blitSurface(QPainter& p, const QRect& area);
     void teardown();  // the widgets go; the shell stays
+    void resizeSurface(int width, int height);  // UI thread
     void addLocalLoop(QEventLoop* loop) { localLoops_.push_back(loop); }
     void removeLocalLoop(QEventLoop* loop);
 
@@ -71,6 +74,7 @@ private:
     Window* owner_;
     int width_;
     int height_;
+    Colour background_ = 0;
     QWidget* top_ = nullptr;
     SurfaceWidget* surface_ = nullptr;
     QMenuBar* menuBar_ = nullptr;
@@ -106,6 +110,7 @@ public:
     void aboutBox(Window* owner, std::string_view textUtf8) override;
     std::string chooseOpenFile(std::string_view filterNameUtf8, std::string_view patterns) override;
     bool chooseColour(Window* owner, Colour& colour) override;
+    bool chooseColour(Window* owner, Colour& colour, Colour (&custom)[16]) override;
     int startTimer(int periodMs, std::function<void()> tick) override;
     void killTimer(int id) override;
     void invoke(const std::function<void()>& work) override;

@@ -138,7 +138,7 @@ QRegion roundedRegion(int w, int h, int ellipse) {
 
 QtWindow::QtWindow(QtUi& ui, const WindowSpec& spec, WindowHandler* handler)
     : ui_(ui), handler_(handler), parent_(spec.parent), owner_(spec.owner),
-      width_(std::max(1, spec.width)), height_(std::max(1, spec.height)) {
+      width_(std::max(1, spec.width)), height_(std::max(1, spec.height)), background_(spec.background) {
     surfaceImage_ = QImage(width_, height_, QImage::Format_RGB32);
     surfaceImage_.fill(toQColor(spec.background));
     shownImage_ = surfaceImage_.copy();
@@ -413,6 +413,57 @@ void QtWindow::teardown() {
     }
     shownImage_ = QImage();
     destroyed_.store(true);
+}
+
+// ---- Geometry changes and synchronous repaint (the unfolding secondary windows) ------------
+
+void QtWindow::resizeSurface(int width, int height) {
+    width = std::max(1, width);
+    height = std::max(1, height);
+    if (width == width_ && height == height_) return;
+    {
+        std::lock_guard<std::mutex> lock(surfaceLock_);
+        QImage grown(width, height, QImage::Format_RGB32);
+        grown.fill(toQColor(background_));
+        {
+            QPainter p(&grown);
+            p.drawImage(0, 0, surfaceImage_);
+        }
+        surfaceImage_ = grown;
+        shownImage_ = grown.copy();
+    }
+    width_ = width;
+    height_ = height;
+    paintPending_.store(true);
+}
+
+void QtWindow::setGeometry(int x, int y, int width, int height) {
+    ui_.invoke([&] {
+        if (!alive_ || !top_->isWindow()) return;
+        // The design gives outer sizes: the client gets what the frame leaves of them.
+        const QRect frame = top_->frameGeometry();
+        const QRect client = top_->geometry();
+        const int clientW = width - (frame.width() - client.width());
+        const int clientH = height - (frame.height() - client.height());
+        resizeSurface(clientW, clientH);
+        if (top_ == surface_) {
+            surface_->setFixedSize(width_, height_);
+        } else {
+            surface_->setFixedSize(width_, height_);
+            top_->adjustSize();
+        }
+        top_->move(x, y);
+        surface_->update();
+    });
+}
+
+void QtWindow::updateNow() {
+    ui_.invoke([&] {
+        if (!alive_) return;
+        paintIfPending();
+        presentNow();
+        if (surface_) surface_->repaint();
+    });
 }
 
 }  // namespace orvane::platform::qt

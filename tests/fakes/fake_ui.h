@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,12 @@ public:
     void move(int x, int y) override {
         spec.x = x;
         spec.y = y;
+    }
+    void setGeometry(int x, int y, int w, int h) override {
+        spec.x = x;
+        spec.y = y;
+        spec.width = w;
+        spec.height = h;
     }
     void show() override {
         shown = true;
@@ -145,7 +152,14 @@ public:
     }
     void aboutBox(platform::Window*, std::string_view text) override { abouts.emplace_back(text); }
     std::string chooseOpenFile(std::string_view, std::string_view) override { return {}; }
-    bool chooseColour(platform::Window*, platform::Colour&) override { return false; }
+    bool chooseColour(platform::Window*, platform::Colour& c) override {
+        ++colourDialogs;
+        if (!colourAnswer) return false;
+        c = *colourAnswer;
+        return true;
+    }
+    int colourDialogs = 0;
+    std::optional<platform::Colour> colourAnswer;  // what the user picks; nothing: cancel
     int startTimer(int periodMs, std::function<void()> tick) override {
         int id = nextTimer_++;
         timers[id] = {periodMs, std::move(tick)};

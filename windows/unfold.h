@@ -1,0 +1,30 @@
+#pragma once
+// The opening animation shared by the secondary windows: each step places the window, paints
+// it at once and pauses, on the user-interface thread.
+#include "platform/ui.h"
+#include "windows/secondary_windows.h"
+
+namespace orvane::windows {
+
+inline void unfoldStep(SecondaryWindows& w, platform::Window& win, int x, int y, int width, int height, int pauseMs) {
+    win.setGeometry(x, y, width, height);
+    win.updateNow();
+    w.sleepMs(pauseMs);
+}
+
+inline platform::WindowSpec secondarySpec(const char* title, int x, int y, platform::Window* owner,
+                                          platform::Colour background) {
+    platform::WindowSpec spec;
+    spec.title = title;
+    spec.x = x;
+    spec.y = y;
+    spec.width = 10;
+    spec.height = 10;
+    spec.resizable = false;  // a system menu and a close box, no sizing frame
+    spec.owner = owner;
+    spec.background = background;
+    spec.visible = false;
+    return spec;
+}
+
+}  // namespace orvane::windows
