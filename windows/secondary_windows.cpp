@@ -34,8 +34,11 @@ std::string inputDeviceCaption(std::int32_t captureDeviceId) {
 
 std::string colourText(platform::Colour c) {
     char text[16];
-    std::snprintf(text, sizeof text, "%ld.%ld.%ld", static_cast<long>(platform::redOf(c)),
-                  static_cast<long>(platform::greenOf(c)), static_cast<long>(platform::blueOf(c)));
+    // Three components of 0..255 always fit the design's 15 characters.
+    if (std::snprintf(text, sizeof text, "%ld.%ld.%ld", static_cast<long>(platform::redOf(c)),
+                      static_cast<long>(platform::greenOf(c)), static_cast<long>(platform::blueOf(c))) < 0) {
+        text[0] = '\0';
+    }
     return text;
 }
 

@@ -107,7 +107,7 @@ TEST_F(OrvaneProcess, StartupThatStopsForAMissingSkinFileEndsByItself) {
     const int code = waitForEnd(60);
     ASSERT_EQ(pid, -1) << "orvane did not end; stderr:\n" << errors();
     EXPECT_EQ(code, 0) << errors();
-    EXPECT_NE(errors().find("[Information] Le programme va s'arr\xC3\xAAter | car il manque un fichier | REF: DOC-IMG"),
+    EXPECT_NE(errors().find("box: Information: Le programme va s'arr\xC3\xAAter\ncar il manque un fichier\nREF: DOC-IMG"),
               std::string::npos)
         << errors();
     std::printf("missing doc_img.bmp: process ended %.2f s after its start\n", secondsBetween(started, ended));
