@@ -1,5 +1,6 @@
-// Pictures for tests without a toolkit: a PNG gives a grey picture of the size in its header;
-// the icon theme knows only "audio-input-microphone".
+// Pictures for tests without a toolkit: a PNG gives a grey picture of the size in its header
+// (any format is read as PNG), anything else nothing; the icon theme knows only
+// "audio-input-microphone".
 #include <cstring>
 
 #include "platform/image.h"
