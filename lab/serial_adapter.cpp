@@ -91,8 +91,10 @@ int runSerialAdapter(const char* portsFile, const char* ordersFifo, bool startPl
                 if (order == "plug" && !adapter.plugged()) {
                     if (adapter.plug()) writePorts(portsFile, adapter.portName);
                 } else if (order == "unplug") {
-                    writePorts(portsFile, "");
+                    // The line goes first, then the listing, as with a real adapter pulled
+                    // out: once the port is no longer listed, its writes fail.
                     adapter.unplug();
+                    writePorts(portsFile, "");
                 } else if (order == "echo") {
                     answer = Answer::Echo;
                 } else if (order == "garble") {

@@ -45,7 +45,14 @@ TEST(AudioServerLoss, EngineStillAnswersAndTheCaptureFailureEndsTheProgram) {
     ClientState state;
     LockedUi ui;
     std::thread engine = startAudioEngine(state, [](const std::uint8_t*) {}, ui);
-    ASSERT_TRUE(waitFor([&] { return state.audio.audioRunFlag == 1; }));
+    // The run flag is raised before the thread starts, so it says nothing about the device:
+    // wait for the first playback cycle (it lights the ring's red LED) on a busy machine too.
+    ASSERT_TRUE(waitFor([&] {
+        for (const auto& led : state.lamps.chaserLeds) {
+            if (led.load() == kLampRed) return true;
+        }
+        return false;
+    }));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
 
     server.stop();
