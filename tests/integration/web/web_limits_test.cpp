@@ -88,7 +88,9 @@ TEST_F(WebLimits, HeldConnectionsAreBoundedAndANormalClientIsStillServed) {
     // Eight held uploads at most, each with what it sent: far below the 10 MB each announced
     // (the memory reserved from announced lengths was 10 MB of address space per connection).
     EXPECT_LT(loaded.rssKb - before.rssKb, 32 * 1024);
-    EXPECT_LT(loaded.sizeKb - before.sizeKb, 8 * 11 * 1024 + 64 * 1024);
+    // Address space also grows by the C library's per-thread heaps (64 MB each), more of which
+    // appear when the server's threads contend on a busy machine: leave room for four.
+    EXPECT_LT(loaded.sizeKb - before.sizeKb, 8 * 11 * 1024 + 4 * 64 * 1024);
 
     // Silent connections are closed after the idle time-out, uploads and plain ones alike.
     EXPECT_TRUE(waitUntil([&] { return openCount(idle) == 0 && openCount(uploads) == 0; }));
