@@ -37,8 +37,8 @@ cmake -S . -B "$dir" "${common[@]}" "${args[@]}" "$@"
 if [ "$flavour" = fuzz ]; then
   cmake --build "$dir" -j "$jobs" --target orvane_fuzz_all
 elif [ "$flavour" = win64 ]; then
-  # What the Windows side of the seam covers so far: the portable unit tests (and the skin).
-  targets=(orvane_win64_tests)
+  # The programs, their skin and the portable unit tests (Parlo once its platform side exists).
+  targets=(orvane_win64_tests orvane_win64_programs)
   [ -x build/assets/orvane_skin_gen ] && targets+=(orvane_skin)
   cmake --build "$dir" -j "$jobs" --target "${targets[@]}"
 else
