@@ -31,7 +31,7 @@ PACKAGES=(
 
 # The Windows cross build and its tests under Wine (scripts/test-win64.sh): only on request.
 if [ "${ORVANE_WIN64:-0}" = 1 ]; then
-  PACKAGES+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 wine)
+  PACKAGES+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 wine xxd)
 fi
 
 missing=()
