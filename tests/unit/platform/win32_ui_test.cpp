@@ -1,0 +1,101 @@
+// The Win32 UI family where it could go wrong unseen: GIF frames laid over each other with their
+// delays, the black key of the transparent blit, and work handed to the UI thread before its
+// loop runs.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <thread>
+
+#include "assets/gif_encoder.h"
+#include "platform/canvas.h"
+#include "platform/image.h"
+#include "platform/ui.h"
+
+namespace orvane::platform {
+namespace {
+
+TEST(Win32Images, GifFramesAreWholePicturesWithTheirDelays) {
+    // Two 4x4 frames: all red, then the left half blue; the second carries only what changed.
+    assets::GifAnimation gif;
+    gif.width = gif.height = 4;
+    gif.palette = {0xFF0000, 0x0000FF, 0x000000, 0xFFFFFF};
+    assets::GifFrame first{std::vector<std::uint8_t>(16, 0), 7, -1};
+    assets::GifFrame second{std::vector<std::uint8_t>(16, 0), 12, -1};
+    for (int y = 0; y < 4; ++y) second.indices[y * 4] = second.indices[y * 4 + 1] = 1;
+    gif.frames = {first, second};
+    assets::keepOnlyChanges(gif.frames, 3);
+    const std::vector<std::uint8_t> bytes = assets::encodeGif(gif);
+    ASSERT_FALSE(bytes.empty());
+    char dir[MAX_PATH];
+    ASSERT_GT(GetTempPathA(MAX_PATH, dir), 0u);
+    const std::string path = std::string(dir) + "orvane-win32-ui-test.gif";
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                static_cast<std::streamsize>(bytes.size()));
+
+    std::optional<AnimationFile> file = loadAnimationFile(path);
+    std::remove(path.c_str());
+    ASSERT_TRUE(file);
+    ASSERT_EQ(file->frames.size(), 2u);
+    ASSERT_TRUE(file->hasDelays);
+    EXPECT_EQ(file->delaysMs, (std::vector<int>{70, 120}));
+    EXPECT_EQ(file->frames[0].at(3, 3), 0xFFFF0000u);
+    EXPECT_EQ(file->frames[1].at(0, 0), 0xFF0000FFu);
+    EXPECT_EQ(file->frames[1].at(3, 3), 0xFFFF0000u) << "the unchanged half shows the frame before";
+}
+
+TEST(Win32Canvas, TransparentBlitLeavesOutExactlyBlack) {
+    int argc = 1;
+    char name[] = "win32_ui_test";
+    char* argv[] = {name, nullptr};
+    std::unique_ptr<Ui> ui = createHostUi(argc, argv);  // fonts and GDI need no more
+    ASSERT_TRUE(ui);
+    Image target(3, 2, 0xFFFFFFFFu);
+    Image sprite(3, 1);
+    sprite.at(0, 0) = 0xFF000000u;  // the key
+    sprite.at(1, 0) = 0xFF010101u;  // all but black: drawn
+    sprite.at(2, 0) = 0xFFFF0000u;
+    {
+        auto c = createImageCanvas(target);
+        c->blitTransparent(sprite, 0, 0);
+        c->blit(sprite, 0, 1);
+        const Image outside = c->readRegion(Rect{2, 1, 4, 2});
+        EXPECT_EQ(outside.at(1, 0), 0xFF000000u);
+    }
+    EXPECT_EQ(target.at(0, 0), 0xFFFFFFFFu);
+    EXPECT_EQ(target.at(1, 0), 0xFF010101u);
+    EXPECT_EQ(target.at(2, 0), 0xFFFF0000u);
+    EXPECT_EQ(target.at(0, 1), 0xFF000000u) << "a plain blit copies black too";
+}
+
+TEST(Win32UiThread, WorkHandedOverBeforeTheLoopRunsThereAndTimersTickThere) {
+    int argc = 1;
+    char name[] = "win32_ui_test";
+    char* argv[] = {name, nullptr};
+    std::unique_ptr<Ui> ui = createHostUi(argc, argv);
+    ASSERT_TRUE(ui);
+    std::atomic<bool> invokedOnUi{false}, ticked{false};
+    int ticks = 0;
+    int timer = 0;
+    // Handed over while the UI thread is not yet in its loop: runs once the loop starts.
+    std::thread other([&] {
+        ui->invoke([&] { invokedOnUi = ui->onUiThread(); });
+        timer = ui->startTimer(20, [&] {
+            ++ticks;
+            ticked = ui->onUiThread();
+            ui->killTimer(timer);  // from inside its own tick
+            ui->post([&] { ui->quit(7); });
+        });
+    });
+    EXPECT_EQ(ui->run(), 7);
+    other.join();
+    EXPECT_TRUE(invokedOnUi);
+    EXPECT_TRUE(ticked);
+    EXPECT_EQ(ticks, 1);
+}
+
+}  // namespace
+}  // namespace orvane::platform
