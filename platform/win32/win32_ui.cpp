@@ -311,8 +311,6 @@ LRESULT Win32Window::procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
                 std::lock_guard<std::mutex> lock(surfaceLock_);
                 surface_.release();
             }
-            if (controlFont_) DeleteObject(controlFont_);
-            controlFont_ = nullptr;
             destroyed_.store(true);
             ui_.notifyDestroyed();
             break;

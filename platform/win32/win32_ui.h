@@ -73,7 +73,6 @@ private:
     mutable std::mutex surfaceLock_;
     Surface surface_;
     std::vector<HWND> controls_;
-    HFONT controlFont_ = nullptr;
 };
 
 class Win32Ui final : public Ui {
