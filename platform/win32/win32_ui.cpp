@@ -446,8 +446,16 @@ Win32Ui::~Win32Ui() {
     g_ui = nullptr;
     for (auto& [id, tick] : timers_) KillTimer(messageWindow_, id);
     timers_.clear();
+    // Every window is forgotten before any goes: destroying one takes its children and owned
+    // windows with it, and none of their procedures may run now.
+    std::vector<HWND> remaining;
     for (auto& w : windows_) {
-        if (w->alive()) DestroyWindow(w->hwnd());
+        if (!w->alive()) continue;
+        remaining.push_back(w->hwnd());
+        w->forget();
+    }
+    for (HWND h : remaining) {
+        if (IsWindow(h)) DestroyWindow(h);
     }
     // Work still queued is dropped, not run: what it refers to may be gone.
     MSG msg;

@@ -48,6 +48,8 @@ public:
     bool create(const WindowSpec& spec);
     LRESULT procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     bool alive() const { return alive_.load(); }
+    // The UI is going: the window goes without calling its procedure, whose owner may be gone.
+    void forget() { alive_.store(false); }
     bool destroyed() const { return destroyed_.load(); }
     HWND hwnd() const { return hwnd_.load(); }
     Window* parentWindow() const { return parent_; }
