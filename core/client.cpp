@@ -178,7 +178,7 @@ void Client::startPanelTimers() {
         const platform::Colour bg = state_.ui.backgroundColour.load();
         // Turning three knob images is the costliest drawing of all: only when a knob moved.
         if (!knobsDrawn_.changed({std::bit_cast<std::int32_t>(mic), std::bit_cast<std::int32_t>(speaker), bg,
-                                  mainPaints(), 0})) {
+                                  mainPaints()})) {
             return;
         }
         if (auto c = drawMain()) display::drawKnobPanel(*c, skin_, mic, speaker, bg, mainHandler_->knobRects);

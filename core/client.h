@@ -110,7 +110,7 @@ private:
     DrawnFrom<18> ledRingDrawn_;
     DrawnFrom<10> statusLampsDrawn_;
     DrawnFrom<5> channelPanelDrawn_;
-    DrawnFrom<5> knobsDrawn_;
+    DrawnFrom<4> knobsDrawn_;
     DrawnFrom<2> tickerDrawn_;
     std::string tickerDrawnText_;
 
