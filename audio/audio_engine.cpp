@@ -85,6 +85,7 @@ bool AudioEngine::startPlayback() {
         outputBlock_->headers[i].length = kPlayGroupBytes;
     }
     freeBuffers_ = kOutputBuffers;
+    bufferReturned_.take();  // a signal left from the last playback mode says nothing now
     currentOutput_ = 0;
     int error = 0;
     output_ = devices_.openPlayback([this] { onBufferDone(); }, error);
@@ -99,8 +100,17 @@ bool AudioEngine::startPlayback() {
 }
 
 void AudioEngine::onBufferDone() {
-    std::lock_guard<std::mutex> hold(outputLock_);
-    freeBuffers_.fetch_add(1, std::memory_order_relaxed);
+    {
+        std::lock_guard<std::mutex> hold(outputLock_);
+        freeBuffers_.fetch_add(1, std::memory_order_relaxed);
+    }
+    bufferReturned_.signal();
+}
+
+void AudioEngine::waitForFreeBuffers(std::int32_t atLeast) {
+    // The count is looked at after every wake-up: a signal may be left from a buffer that came
+    // back before the wait began, and a wait that reaches its bound just looks again.
+    while (freeBuffers_.load(std::memory_order_relaxed) < atLeast) clock_.waitMs(bufferReturned_, kReturnWaitBoundMs);
 }
 
 void AudioEngine::playbackCycle() {
@@ -122,7 +132,7 @@ void AudioEngine::playbackCycle() {
             std::lock_guard<std::mutex> hold(outputLock_);
             freeBuffers_.fetch_sub(1, std::memory_order_relaxed);
         }
-        while (freeBuffers_.load(std::memory_order_relaxed) == 0) clock_.sleepMs(kPollMs);
+        waitForFreeBuffers(1);
     } else {
         // A device that refuses a buffer will not return it: keep the pace of one group per
         // 125 ms instead of waiting for it forever or spinning.
@@ -133,7 +143,7 @@ void AudioEngine::playbackCycle() {
 }
 
 void AudioEngine::endPlayback() {
-    while (freeBuffers_.load(std::memory_order_relaxed) < kOutputBuffers) clock_.sleepMs(kPollMs);
+    waitForFreeBuffers(kOutputBuffers);
     output_->close();
     output_.reset();
     outputBlock_->~OutputBlock();

@@ -16,6 +16,7 @@
 #include "core/client_state.h"
 #include "platform/audio_device.h"
 #include "platform/clock.h"
+#include "platform/wake_event.h"
 
 namespace orvane::audio {
 
@@ -26,6 +27,10 @@ using FrameSink = std::function<void(const std::uint8_t* frame)>;
 inline constexpr int kCaptureBuffers = 3;
 inline constexpr int kOutputBuffers = 2;
 inline constexpr int kPollMs = 10;
+// Playback waits for a returned buffer on the device's done notification, not by looking every
+// kPollMs. A normal wait ends within one buffer's time (125 ms: one buffer is always playing);
+// the bound only keeps a notification that never came from stopping playback for good.
+inline constexpr int kReturnWaitBoundMs = 150;
 
 // The failure texts shown before the process ends (UTF-8).
 inline constexpr char kSystemErrorFormat[] = "Windows semble avoir un probl\u00e8me syst\u00e8me !\nCode d'erreur : %d";
@@ -84,6 +89,7 @@ private:
     void playbackCycle();
     void endPlayback();
     void onBufferDone();
+    void waitForFreeBuffers(std::int32_t atLeast);
 
     bool openCapture();
     void captureLoop();
@@ -108,6 +114,7 @@ private:
     OutputBlock* outputBlock_ = nullptr;
     std::mutex outputLock_;
     std::atomic<std::int32_t> freeBuffers_{0};
+    platform::WakeEvent bufferReturned_;  // signalled by the done callback
     int currentOutput_ = 0;
     int chaserPos_ = 0;
 

@@ -1,6 +1,9 @@
 #include "core/client.h"
 
+#include <bit>
 #include <cstdio>
+#include <cstring>
+#include <string_view>
 
 #include "display/draw.h"
 #include "display/layout.h"
@@ -124,48 +127,81 @@ void Client::createMeterWindows() {
     skin_.meterFaceLeft = platform::loadBmpFile(config_.folder + display::kMeterFaceFile);
     leftMeterTimer_ = addTimer(50, [this] {
         if (state_.ui.mainWindow.load() == nullptr || leftMeter_ == nullptr) return;
-        {
+        // Only the meters draw on their windows, so the needle's value is all a tick reads.
+        const std::int32_t needle = state_.audio.leftNeedle.load();
+        if (leftNeedleDrawn_.changed({needle})) {
             auto c = leftMeter_->draw();
-            display::drawNeedleMeter(*c, skin_.meterFaceLeft ? &*skin_.meterFaceLeft : nullptr,
-                                     state_.audio.leftNeedle.load());
+            display::drawNeedleMeter(*c, skin_.meterFaceLeft ? &*skin_.meterFaceLeft : nullptr, needle);
         }
-        if (auto c = drawMain()) display::drawBarMeters(*c, state_);
+        const std::int32_t left = state_.audio.leftBarLevel.load(), right = state_.audio.rightBarLevel.load();
+        if (barsDrawn_.changed({left, right, mainPaints()})) {
+            if (auto c = drawMain()) display::drawBarMeters(*c, left, right);
+        }
     });
     rightMeter_ = ui_.createWindow(meterSpec(display::kRightMeterRect, "VuMeterRightClass"), &meterHandler_);
     skin_.meterFaceRight = platform::loadBmpFile(config_.folder + display::kMeterFaceFile);
     rightMeterTimer_ = addTimer(50, [this] {
         if (state_.ui.mainWindow.load() == nullptr || rightMeter_ == nullptr) return;
+        const std::int32_t needle = state_.audio.rightNeedle.load();
+        if (!rightNeedleDrawn_.changed({needle})) return;
         auto c = rightMeter_->draw();
-        display::drawNeedleMeter(*c, skin_.meterFaceRight ? &*skin_.meterFaceRight : nullptr,
-                                 state_.audio.rightNeedle.load());
+        display::drawNeedleMeter(*c, skin_.meterFaceRight ? &*skin_.meterFaceRight : nullptr, needle);
     });
 }
 
+std::int64_t Client::mainPaints() const { return mainHandler_->paints.load(); }
+
 void Client::startPanelTimers() {
     channelPanelTimer_ = addTimer(500, [this] {
+        const bool ready = state_.ui.channelImagesReady.load();
+        if (!channelPanelDrawn_.changed({ready, state_.ui.backgroundColour.load(), state_.channel.channelPort.load(),
+                                         state_.channel.rosterCount[kChannelCount].load(), mainPaints()})) {
+            return;
+        }
         if (auto c = drawMain()) display::drawChannelPanel(*c, state_, skin_);
     });
     ledRingTimer_ = addTimer(50, [this] {
-        if (auto c = drawMain()) display::drawLedRing(*c, state_, skin_.leds);
+        DrawnFrom<18>::Inputs inputs;
+        std::int32_t codes[16];
+        for (int k = 0; k < 16; ++k) inputs[k] = codes[k] = state_.lamps.chaserLeds[k].load();
+        const platform::Colour bg = state_.ui.backgroundColour.load();
+        inputs[16] = bg;
+        inputs[17] = mainPaints();
+        if (!ledRingDrawn_.changed(inputs)) return;
+        if (auto c = drawMain()) display::drawLedRing(*c, codes, bg, skin_.leds);
     });
     knobsTimer_ = addTimer(1000, [this] {
         if (state_.ui.mainWindow.load() == nullptr || !skin_.knobArrow) return;
         float mic = 0.0f;
         services_.readMicVolume(mic);
         const float speaker = services_.readSpeakerVolume();
-        if (auto c = drawMain()) {
-            display::drawKnobPanel(*c, skin_, mic, speaker, state_.ui.backgroundColour.load(),
-                                   mainHandler_->knobRects);
+        const platform::Colour bg = state_.ui.backgroundColour.load();
+        // Turning three knob images is the costliest drawing of all: only when a knob moved.
+        if (!knobsDrawn_.changed({std::bit_cast<std::int32_t>(mic), std::bit_cast<std::int32_t>(speaker), bg,
+                                  mainPaints()})) {
+            return;
         }
+        if (auto c = drawMain()) display::drawKnobPanel(*c, skin_, mic, speaker, bg, mainHandler_->knobRects);
     });
     talkerCardTimer_ = addTimer(1000, [this] { services_.talkerCardTick(); });
     tickerTimer_ = addTimer(500, [this] {
+        const char* raw = state_.ui.tickerText;
+        const std::string_view text(raw, strnlen(raw, sizeof state_.ui.tickerText));
+        const bool same = text == tickerDrawnText_;
+        if (!tickerDrawn_.changed({state_.ui.backgroundColour.load(), mainPaints()}) && same) return;
+        if (!same) tickerDrawnText_.assign(text);
         if (auto c = drawMain()) display::drawTickerBox(*c, state_);
     });
     statusLampsTimer_ = addTimer(200, [this] {
         platform::Window* w = state_.ui.mainWindow.load();
         if (w == nullptr) return;
         const bool foreground = w->isForeground();
+        const StatusLamps& l = state_.lamps;
+        if (!statusLampsDrawn_.changed({l.lampTst.load(), l.lampHttps.load(), l.lampTxRx.load(), l.lampUdp.load(),
+                                        l.lampSvc.load(), l.lampTcp.load(), state_.channel.serverLoad.load(),
+                                        foreground, state_.ui.backgroundColour.load(), mainPaints()})) {
+            return;
+        }
         auto c = w->draw();
         display::drawStatusLamps(*c, state_, skin_.leds, foreground);
     });

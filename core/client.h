@@ -1,5 +1,7 @@
 #pragma once
 // The client's life on the UI thread: start-up step by step, the message loop, shutdown.
+#include <array>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -28,6 +30,27 @@ struct ClientConfig {
 // Writes the machine identifier: the system volume's serial as 16 digits, 9999999999999999
 // when it cannot be read, 8888888888888888 without a system root.
 void computeMachineId(ClientState& state, platform::System& system);
+
+// What a timer's panel was last drawn from. Drawing the same inputs again would give the same
+// pixels, so a tick whose inputs did not change draws nothing (no surface lock, no present);
+// a paint of the window under the panel counts as an input, as it covers the panel.
+template <std::size_t N>
+class DrawnFrom {
+public:
+    using Inputs = std::array<std::int64_t, N>;
+    // True when `inputs` differ from the last drawing's, which they then become.
+    bool changed(const Inputs& inputs) {
+        if (drawn_ && inputs == last_) return false;
+        last_ = inputs;
+        drawn_ = true;
+        return true;
+    }
+    void forget() { drawn_ = false; }
+
+private:
+    Inputs last_{};
+    bool drawn_ = false;
+};
 
 class Client {
 public:
@@ -61,6 +84,8 @@ private:
     void countdownTick();
     // The main window's canvas, or null once it is gone.
     std::unique_ptr<platform::Canvas> drawMain();
+    // How many times the main window was painted (each paint covers every panel).
+    std::int64_t mainPaints() const;
     int addTimer(int periodMs, std::function<void()> tick);
     void killTimer(int& id);
 
@@ -78,6 +103,16 @@ private:
     platform::Window* leftMeter_ = nullptr;
     platform::Window* rightMeter_ = nullptr;
     platform::WindowHandler meterHandler_;  // meters draw only on their timers
+
+    // The panels' last inputs (see DrawnFrom).
+    DrawnFrom<1> leftNeedleDrawn_, rightNeedleDrawn_;
+    DrawnFrom<3> barsDrawn_;
+    DrawnFrom<18> ledRingDrawn_;
+    DrawnFrom<10> statusLampsDrawn_;
+    DrawnFrom<5> channelPanelDrawn_;
+    DrawnFrom<4> knobsDrawn_;
+    DrawnFrom<2> tickerDrawn_;
+    std::string tickerDrawnText_;
 
     int ledRingTimer_ = 0;
     int statusLampsTimer_ = 0;

@@ -53,6 +53,7 @@ void MainWindowProc::onPaint(platform::Window& w) {
         c->textCentred(zones.designer, kDesignerLine, platform::Font{"Arial", 14, 400}, kYellow, bg, true);
         services_.drawUsbStatusPicture(*c);
     }
+    paints.fetch_add(1);
     state_.ui.talkerRedrawPending.store(true);
 }
 

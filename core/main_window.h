@@ -1,5 +1,8 @@
 #pragma once
 // The main window procedure: painting the frame and fixed texts, keys, hover help, clicks.
+#include <atomic>
+#include <cstdint>
+
 #include "core/client_state.h"
 #include "core/main_zones.h"
 #include "core/startup_services.h"
@@ -34,6 +37,8 @@ public:
     display::KnobRects knobRects;
     display::CloseMark closeMark;
 
+    // Counts the main window's paints: a panel drawn before the last paint must be drawn again.
+    std::atomic<std::uint32_t> paints{0};
     void onPaint(platform::Window& w) override;
     void onKeyDown(platform::Window& w, int virtualKey, bool autoRepeat) override;
     void onKeyUp(platform::Window& w, int virtualKey) override;

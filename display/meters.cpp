@@ -35,8 +35,12 @@ platform::Colour barColour(int column, int fill, int width) {
 }
 
 void drawBarMeters(platform::Canvas& main, const ClientState& state) {
-    drawBar(main, kLeftBarX, state.audio.leftBarLevel.load());
-    drawBar(main, kRightBarX, state.audio.rightBarLevel.load());
+    drawBarMeters(main, state.audio.leftBarLevel.load(), state.audio.rightBarLevel.load());
+}
+
+void drawBarMeters(platform::Canvas& main, std::int32_t leftLevel, std::int32_t rightLevel) {
+    drawBar(main, kLeftBarX, leftLevel);
+    drawBar(main, kRightBarX, rightLevel);
 }
 
 int needleAngle(std::int32_t value) {

@@ -12,6 +12,8 @@ platform::Colour barColour(int column, int fill, int width = 150);
 int barFill(std::int32_t level, int width = 150);
 // Both bars on the main window.
 void drawBarMeters(platform::Canvas& main, const ClientState& state);
+// Both bars from levels already read.
+void drawBarMeters(platform::Canvas& main, std::int32_t leftLevel, std::int32_t rightLevel);
 
 // The needle's angle in degrees: the value itself when within 218..320, else 218.
 int needleAngle(std::int32_t value);

@@ -122,11 +122,18 @@ Point ledRingPosition(int k) {
 }
 
 void drawLedRing(platform::Canvas& c, const ClientState& state, const LedImages& leds) {
+    std::int32_t codes[16];
+    for (int k = 0; k < 16; ++k) codes[k] = state.lamps.chaserLeds[k].load();
+    drawLedRing(c, codes, state.ui.backgroundColour.load(), leds);
+}
+
+void drawLedRing(platform::Canvas& c, const std::int32_t (&codes)[16], platform::Colour background,
+                 const LedImages& leds) {
     for (int k = 0; k < 16; ++k) {
         Point p = ledRingPosition(k);
-        transparentBlit(c, leds.forCode(state.lamps.chaserLeds[k].load()), p.x, p.y);
+        transparentBlit(c, leds.forCode(codes[k]), p.x, p.y);
     }
-    labelText(c, "NETWORK", kNetworkLabelPos.x, kNetworkLabelPos.y, state.ui.backgroundColour.load());
+    labelText(c, "NETWORK", kNetworkLabelPos.x, kNetworkLabelPos.y, background);
 }
 
 void drawTickerBox(platform::Canvas& c, const ClientState& state) {

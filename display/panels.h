@@ -32,6 +32,9 @@ void drawStatusLamps(platform::Canvas& c, ClientState& state, const LedImages& l
 platform::Point ledRingPosition(int k);
 // Every 50 ms.
 void drawLedRing(platform::Canvas& c, const ClientState& state, const LedImages& leds);
+// The ring from codes already read (entry k is LED k).
+void drawLedRing(platform::Canvas& c, const std::int32_t (&codes)[16], platform::Colour background,
+                 const LedImages& leds);
 
 // Every 500 ms: the one-line help and status text.
 void drawTickerBox(platform::Canvas& c, const ClientState& state);

@@ -2,6 +2,7 @@
 #include <thread>
 
 #include "platform/clock.h"
+#include "platform/wake_event.h"
 
 namespace orvane::platform {
 
@@ -15,6 +16,7 @@ public:
     void sleepMs(int ms) override {
         if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
     }
+    bool waitMs(WakeEvent& event, int ms) override { return event.wait(ms); }
 };
 }  // namespace
 

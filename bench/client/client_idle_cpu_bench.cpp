@@ -2,8 +2,9 @@
 // lab (off-screen, a private sound server, the voice server on loopback): listening with
 // nobody talking, hearing one talker, and talking. Each phase lasts SECONDS (default 30).
 //
-//   client_idle_cpu_bench [SECONDS]
+//   client_idle_cpu_bench [SECONDS] [--xcb]
 //   ORVANE_LAB_CLIENT=/path/to/orvane client_idle_cpu_bench   (another build of the client)
+//   xvfb-run -a client_idle_cpu_bench 30 --xcb   (the clients on an X server instead)
 //
 // Run time is the scheduler's own count (schedstat, nanoseconds); wake-ups are the voluntary
 // context switches. Threads are named by their start order (the client does not name them):
@@ -11,6 +12,7 @@
 // audio engine; the sound server connection's thread and the toolkit's own threads carry
 // the names their libraries give them.
 #include <dirent.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -117,8 +119,44 @@ void measure(const char* phase, int pid, int seconds) {
 
 }  // namespace
 
+// The lab starts its clients off-screen; on an X server (DISPLAY set) a small launcher that
+// sets the platform back to xcb and execs the client keeps the client's process id.
+bool useXcb(std::string& error) {
+    if (std::getenv("DISPLAY") == nullptr) {
+        error = "--xcb needs an X server (DISPLAY), e.g. under xvfb-run -a";
+        return false;
+    }
+    const char* other = std::getenv("ORVANE_LAB_CLIENT");
+    const std::string client = other != nullptr ? other : std::string(ORVANE_RUN_DIR) + "/orvane";
+    char folder[] = "/tmp/orvane-xcb-XXXXXX";
+    if (::mkdtemp(folder) == nullptr) {
+        error = "cannot make a folder for the launcher";
+        return false;
+    }
+    const std::string launcher = std::string(folder) + "/orvane";  // the client's name, for its threads
+    std::ofstream out(launcher);
+    out << "#!/bin/sh\nQT_QPA_PLATFORM=xcb exec '" << client << "' \"$@\"\n";
+    out.close();
+    ::chmod(launcher.c_str(), 0700);
+    ::setenv("ORVANE_LAB_CLIENT", launcher.c_str(), 1);
+    return true;
+}
+
 int main(int argc, char** argv) {
-    const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 30;
+    int seconds = 30;
+    bool xcb = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--xcb") {
+            xcb = true;
+        } else {
+            seconds = std::max(1, std::atoi(argv[i]));
+        }
+    }
+    std::string setupError;
+    if (xcb && !useXcb(setupError)) {
+        std::fprintf(stderr, "client_idle_cpu_bench: %s\n", setupError.c_str());
+        return 1;
+    }
     e2e::LabNetwork net;
     std::string error;
     if (!net.startShared(error) || !net.startNetwork(error)) {
@@ -128,8 +166,9 @@ int main(int argc, char** argv) {
     test::SinkRecorder speaker(net.pulse().sinkFifo());  // B's speaker must be read to play
     test::SourceWriter mic(net.pulse().sourceFifo());
     if (!speaker.start() || !mic.ok()) return 1;
-    std::printf("client_idle_cpu_bench: %d s per phase, %ld cores, load average %s\n\n", seconds,
-                ::sysconf(_SC_NPROCESSORS_ONLN), firstLine("/proc/loadavg").c_str());
+    std::printf("client_idle_cpu_bench: %d s per phase, %s, %ld cores, load average %s\n\n", seconds,
+                xcb ? "on the X server" : "off-screen", ::sysconf(_SC_NPROCESSORS_ONLN),
+                firstLine("/proc/loadavg").c_str());
     std::this_thread::sleep_for(std::chrono::seconds(5));  // start-up's fetches are over
     measure("listening, nobody talks: B", net.b().process->pid(), seconds);
 

@@ -15,6 +15,7 @@
 #include "platform/audio_device.h"
 #include "platform/audio_endpoints.h"
 #include "platform/clock.h"
+#include "platform/wake_event.h"
 
 namespace orvane::test {
 
@@ -23,11 +24,16 @@ public:
     std::int64_t nowMs() override { return now_; }
     void sleepMs(int ms) override {
         sleeps += 1;
-        for (int i = 0; i < ms; ++i) {  // millisecond steps keep device timing exact
-            ++now_;
-            fireDue();
-            for (auto& l : listeners) l();
+        for (int i = 0; i < ms; ++i) step();  // millisecond steps keep device timing exact
+    }
+    // Ends in the very millisecond a device (or an event) signals; one wake-up like a sleep.
+    bool waitMs(platform::WakeEvent& event, int ms) override {
+        sleeps += 1;
+        for (int i = 0; i < ms; ++i) {
+            if (event.take()) return true;
+            step();
         }
+        return event.take();
     }
     // Runs `event` once the clock reaches `t` (ms since the start).
     void at(std::int64_t t, std::function<void()> event) { events.emplace(t, std::move(event)); }
@@ -37,6 +43,11 @@ public:
     long sleeps = 0;
 
 private:
+    void step() {
+        ++now_;
+        fireDue();
+        for (auto& l : listeners) l();
+    }
     void fireDue() {
         while (!events.empty() && events.begin()->first <= now_) {
             auto e = std::move(events.begin()->second);

@@ -98,6 +98,22 @@ TEST(AudioEngine, ListeningPlaysSilenceEvery125MsAndShutdownOpensCaptureOnce) {
     EXPECT_EQ(rig.state.lamps.chaserLeds[(pos + 15) % 16], kLampBlue);
 }
 
+TEST(AudioEngine, ListeningWakesOncePerReturnedBufferAndAtOnce) {
+    Rig rig;
+    rig.shutdownAt(2500);
+    rig.run();
+
+    // Each buffer after the first two goes out in the very millisecond one came back: the
+    // done notification ends the wait, nothing looks at the count every few milliseconds.
+    const auto& writes = rig.devices.playbackWrites;
+    const auto& returns = rig.devices.playbackReturns;
+    ASSERT_GT(writes.size(), 16u);
+    for (std::size_t i = 2; i < writes.size(); ++i) EXPECT_EQ(writes[i], returns[i - 2]) << i;
+    // About one wake-up per cycle (and two to drain at the end, plus the capture open and
+    // close); a 10 ms poll would take some 250.
+    EXPECT_LE(rig.clock.sleeps, static_cast<long>(writes.size()) + 6);
+}
+
 TEST(AudioEngine, TalkingWaitsForBothOutputBuffersThenSendsEveryBlockInOrder) {
     Rig rig;
     std::int32_t lampWhileTalking = -1;

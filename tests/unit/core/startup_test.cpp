@@ -119,7 +119,7 @@ TEST_F(Startup, MicrophoneVolumeIsPutBackOnlyWhenItWasRead) {
 TEST_F(Startup, ChannelPanelShowsAtMostSixteenUsers) {
     make();
     ASSERT_FALSE(client->startup().has_value());
-    for (std::int8_t claimed : {40, 16, 3, -5}) {
+    for (std::int8_t claimed : {40, 3, 16, -5}) {  // each a new count: an unchanged one is not drawn again
         std::vector<std::uint8_t> reply{'L', 0, static_cast<std::uint8_t>(claimed)};
         reply.resize(3 + 2 * 40, 1);
         net::handleRosterReply(*state, reply.data(), reply.size());
@@ -132,6 +132,30 @@ TEST_F(Startup, ChannelPanelShowsAtMostSixteenUsers) {
                                  std::to_string(display::kChannelCountPos.y) + " " + std::to_string(shown);
         EXPECT_EQ(std::count(main()->ops.begin(), main()->ops.end(), text), 1) << int(claimed);
     }
+    client->shutdown(0);
+}
+
+// The panels' timers draw only what would change: an idle tick draws nothing on the main
+// window, a changed input or a paint of the window makes the panel draw again.
+TEST_F(Startup, PanelTimersDrawOnlyWhenWhatTheyShowChanged) {
+    make();
+    ASSERT_FALSE(client->startup().has_value());
+    auto tick = [&](std::initializer_list<int> periods) {
+        main()->ops.clear();
+        for (auto& [id, t] : std::map<int, test::FakeUi::Timer>(ui.timers)) {
+            if (std::find(periods.begin(), periods.end(), t.periodMs) != periods.end()) t.tick();
+        }
+        return main()->ops.size();
+    };
+    EXPECT_GT(tick({50, 200, 500}), 0u);
+    EXPECT_EQ(tick({50, 200, 500}), 0u);
+    state->lamps.chaserLeds[3].store(kLampGreen);
+    EXPECT_GT(tick({50}), 0u);
+    EXPECT_EQ(tick({50}), 0u);
+    client->mainHandler().onPaint(*main());
+    EXPECT_GT(tick({200}), 0u);
+    EXPECT_GT(tick({500}), 0u);
+    EXPECT_GT(tick({50}), 0u);
     client->shutdown(0);
 }
 
