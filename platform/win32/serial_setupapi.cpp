@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <setupapi.h>
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 

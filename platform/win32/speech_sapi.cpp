@@ -198,9 +198,7 @@ public:
         if (FAILED(voice_->SetOutput(stream.get(), TRUE))) return false;
         // Plain text, not markup, spoken to its end before Speak returns.
         const std::wstring spoken(text.begin(), text.end());
-        const HRESULT spoke = voice_->Speak(spoken.c_str(), SPF_DEFAULT | SPF_IS_NOT_XML, nullptr);
-        voice_->SetOutput(nullptr, TRUE);
-        if (FAILED(spoke)) return false;
+        if (FAILED(voice_->Speak(spoken.c_str(), SPF_DEFAULT | SPF_IS_NOT_XML, nullptr))) return false;
         return readStream(memory.get(), format, wav);
     }
 
