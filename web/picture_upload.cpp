@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/text.h"
+#include "platform/file.h"
 #include "platform/ui.h"
 #include "web/https_lamp.h"
 #include "web/web_client.h"
@@ -56,7 +57,7 @@ void fillTrailer(WebState& web, const std::string& pathUtf8, long size, std::int
 
 std::int32_t send(WebState& web, Session& session, const std::string& pathUtf8, std::int32_t channelIndex) {
     if (utf8ToCp1252(pathUtf8).size() + 1 > kMaxUploadPathBytes) return -1;
-    std::FILE* file = std::fopen(pathUtf8.c_str(), "rb");
+    std::FILE* file = platform::openFileForReading(pathUtf8);
     if (file == nullptr) return -1;
     long size = -1;
     if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);

@@ -25,9 +25,12 @@ protected:
     ~UploadTest() override { std::filesystem::remove_all(dir); }
 
     // A file of `size` bytes, queued as the chooser's next answer.
+    // Names are UTF-8 text on every system, as the chooser gives them.
     std::string choose(const std::string& name, std::size_t size, char fill) {
-        const std::string path = (dir / name).string();
-        std::ofstream(path, std::ios::binary) << std::string(size, fill);
+        const std::filesystem::path file = dir / std::u8string(name.begin(), name.end());
+        std::ofstream(file, std::ios::binary) << std::string(size, fill);
+        const std::u8string utf8 = file.u8string();
+        const std::string path(utf8.begin(), utf8.end());
         ui.chooserAnswers.push_back(path);
         return path;
     }
