@@ -125,6 +125,7 @@ TEST(InputDeviceCapture, TheChosenSourceIsRecordedBitExactAtTheNextPress) {
     ASSERT_NE(headset, nullptr);
     EXPECT_EQ(headset->geometry().topLeft(), QPoint(10, 40)) << "the second entry";
     EXPECT_EQ(state->audio.captureDeviceId.load(), -1);
+    list->window()->grab().save(ORVANE_SHOT_DIR "/windows-input-device.png");
     click(headset, QPoint(20, 12));
     EXPECT_EQ(state->audio.captureDeviceId.load(), 1);
     ASSERT_TRUE(pumpUntil([&] { return !w.inputOpen; })) << "a choice closes the window";
