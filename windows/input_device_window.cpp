@@ -3,6 +3,7 @@
 #include "audio/capture_devices.h"
 #include "core/text.h"
 #include "windows/secondary_windows.h"
+#include "windows/unfold.h"
 
 namespace orvane::windows {
 
@@ -65,8 +66,8 @@ void toggleInputDeviceWindow(SecondaryWindows& w) {
     const platform::Rect m = main->screenRect();
     platform::WindowSpec spec;
     spec.title = kInputDeviceTitle;
-    spec.x = m.left - 300;
-    spec.y = m.top + 200;
+    spec.x = onScreen(m.left - 300);
+    spec.y = onScreen(m.top + 200);
     spec.width = 400;
     spec.height = 500;
     spec.resizable = false;

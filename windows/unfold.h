@@ -6,8 +6,14 @@
 
 namespace orvane::windows {
 
+// A window's top-left corner kept on the screen: a main window near the top or left edge would
+// otherwise unfold its windows out of reach (the group list rises 200 pixels above its start,
+// the input device window opens 300 pixels left of the main window), hiding their close box and
+// their first row or buttons.
+inline int onScreen(int coordinate) { return coordinate < 0 ? 0 : coordinate; }
+
 inline void unfoldStep(SecondaryWindows& w, platform::Window& win, int x, int y, int width, int height, int pauseMs) {
-    win.setGeometry(x, y, width, height);
+    win.setGeometry(onScreen(x), onScreen(y), width, height);
     win.updateNow();
     w.sleepMs(pauseMs);
 }

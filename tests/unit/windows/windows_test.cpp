@@ -231,6 +231,27 @@ TEST_F(WindowsTest, ParametersClickAreasColourChoiceAndSave) {
     EXPECT_EQ(count(p, "text 80 380 255.0.0"), 1);
 }
 
+// A main window near the screen's top-left corner: the windows that would open above or left
+// of the screen stay on it, their close box and first row or buttons within reach.
+TEST_F(WindowsTest, WindowsOpenedNearTheScreenCornerStayOnIt) {
+    main->move(100, 20);
+    ASSERT_EQ(windows::toggleGroupListWindow(*w), 1);
+    FakeWindow* g = ui.find(windows::kGroupTitle);
+    ASSERT_NE(g, nullptr);
+    EXPECT_EQ(g->spec.x, 200 + 50);
+    EXPECT_EQ(g->spec.y, 0);  // 155 - 200 as designed
+    EXPECT_EQ(g->spec.height, 650);
+    ASSERT_EQ(windows::toggleParametersWindow(*w), 1);
+    FakeWindow* p = ui.find(windows::kParamsTitle);
+    EXPECT_EQ(p->spec.x, 0);  // 100 - 200 as designed
+    EXPECT_EQ(p->spec.y, 20);
+    p->handler()->onLeftButtonDown(*p, {10, 10});
+    FakeWindow* in = ui.find(windows::kInputDeviceTitle);
+    ASSERT_NE(in, nullptr);
+    EXPECT_EQ(in->spec.x, 0);  // 100 - 300 as designed
+    EXPECT_EQ(in->spec.y, 220);
+}
+
 TEST_F(WindowsTest, InputDeviceWindowListsFifteenAndChoosesOne) {
     for (int i = 0; i < 18; ++i) {
         // Letters, not numbers: "Source 1" would be a prefix of "Source 14" and match it.
