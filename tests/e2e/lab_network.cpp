@@ -123,6 +123,11 @@ bool LabNetwork::startClient(LabClient& c, const std::string& sink, const std::s
         "QT_QPA_PLATFORM=offscreen",
         "ORVANE_WEB_CA_FILE=" + caFile_,
     };
+    for (const std::string& entry : c.env) {
+        const std::string name = entry.substr(0, entry.find('=') + 1);
+        std::erase_if(env, [&](const std::string& e) { return e.compare(0, name.size(), name) == 0; });
+        env.push_back(entry);
+    }
     // ORVANE_LAB_CLIENT runs another build of the client (to measure one against the other).
     const char* program = std::getenv("ORVANE_LAB_CLIENT");
     if (!c.process->start({program != nullptr ? std::string(program) : kRun + "/orvane"}, env,

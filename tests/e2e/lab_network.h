@@ -21,6 +21,9 @@ struct LabClient {
     std::uint32_t volumeSerial = 0;
     int account = 0;  // what the web server gives it
     std::string folder;
+    // Set before startNetwork: entries ("NAME=value") that replace the lab's own, e.g. a real
+    // display instead of the offscreen one.
+    std::vector<std::string> env;
     std::unique_ptr<lab::ChildProcess> process;
 };
 
