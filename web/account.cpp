@@ -152,7 +152,11 @@ std::int32_t startupAccountFetches(WebState& web) {
 
 void talkerCardTick(WebState& web) {
     const std::int32_t talker = web.state.channel.talkerAccount;
+    // A repaint of the main window erased the whole card, its texts as well as its picture: both
+    // are fetched again, not the picture alone (which would leave the talker without a name).
+    const bool repainted = web.state.ui.talkerRedrawPending;
     fetchAccountResource(web, talker, kTalkerPicture);
+    if (repainted) web.state.ui.talkerRedrawPending = true;
     fetchAccountResource(web, talker, kTalkerCard);
 }
 

@@ -19,28 +19,30 @@ std::string accountReply(std::uint8_t status, const char* number, const char* me
 }
 
 TEST_F(AccountTest, TalkerFetchesAreSkippedForTheSameAccountUntilARepaint) {
-    // Nobody heard yet but the window was painted: account 0's picture is asked for. That
-    // fetch clears the repaint flag, so the card of the same (initial) account is skipped.
+    // Nobody heard yet but the window was painted: account 0's picture and card are asked for.
     state.ui.talkerRedrawPending = true;
     web::talkerCardTick(*web);
-    ASSERT_EQ(https.sent.size(), 1u);
+    ASSERT_EQ(https.sent.size(), 2u);
     EXPECT_EQ(https.sent[0].path, "/users/0/images.php?N=2");
+    EXPECT_FALSE(state.ui.talkerRedrawPending);
 
     // Same talker, no repaint: nothing is fetched, but the lamp still moves (green to blue).
     for (int i = 0; i < 2; ++i) web::talkerCardTick(*web);
-    EXPECT_EQ(https.sent.size(), 1u);
+    EXPECT_EQ(https.sent.size(), 2u);
     EXPECT_EQ(state.lamps.lampHttps, kLampBlue);
 
-    state.ui.talkerRedrawPending = true;  // a repaint: the picture again
+    // A repaint erased the card: its picture and its texts come again.
+    state.ui.talkerRedrawPending = true;
     web::talkerCardTick(*web);
-    EXPECT_EQ(https.sent.size(), 2u);
+    ASSERT_EQ(https.sent.size(), 4u);
+    EXPECT_EQ(https.sent[3].path, https.sent[1].path);
 
     // A new talker: both, once, even though they found nothing.
     state.channel.talkerAccount = 5;
     web::talkerCardTick(*web);
     web::talkerCardTick(*web);
-    ASSERT_EQ(https.sent.size(), 4u);
-    EXPECT_EQ(https.sent[3].path, "/users/5/client.xml");
+    ASSERT_EQ(https.sent.size(), 6u);
+    EXPECT_EQ(https.sent[5].path, "/users/5/client.xml");
 }
 
 TEST_F(AccountTest, OwnCardFillsTheProfileAndKeepsWhatIsMissing) {
