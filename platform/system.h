@@ -41,4 +41,15 @@ public:
 
 System& hostSystem();
 
+// Where the speech program lies under `programsFolder()`: a printf format taking that folder,
+// and the name its process runs under (compared ignoring case).
+struct ProgramLocation {
+    const char* pathFormat;
+    const char* processName;
+};
+inline constexpr ProgramLocation kSpeechProgramOnWindows{"%s\\Orvane\\Parlo.exe", "Parlo.exe"};
+inline constexpr ProgramLocation kSpeechProgramOnLinux{"%s/Orvane/parlo", "parlo"};
+// The one of the two for the system this program runs on.
+const ProgramLocation& speechProgramLocation();
+
 }  // namespace orvane::platform

@@ -11,17 +11,9 @@
 namespace orvane::speech {
 
 // Where Parlo is installed under the programs folder, and its process name.
-struct ParloLocation {
-    const char* pathFormat;   // printf format taking the programs folder
-    const char* processName;  // compared ignoring case
-};
-inline constexpr ParloLocation kParloOnWindows{"%s\\Orvane\\Parlo.exe", "Parlo.exe"};
-inline constexpr ParloLocation kParloOnLinux{"%s/Orvane/parlo", "parlo"};
-#if defined(_WIN32)
-inline constexpr ParloLocation kParloLocation = kParloOnWindows;
-#else
-inline constexpr ParloLocation kParloLocation = kParloOnLinux;
-#endif
+using ParloLocation = platform::ProgramLocation;
+inline constexpr ParloLocation kParloOnWindows = platform::kSpeechProgramOnWindows;
+inline constexpr ParloLocation kParloOnLinux = platform::kSpeechProgramOnLinux;
 
 // Texts of the message zone (UTF-8: they are only drawn).
 inline constexpr char kNoProgramsFolder[] = "Impossible de trouver Program Files";
@@ -31,7 +23,7 @@ inline constexpr char kParloStarted[] = "Le synth\xC3\xA9tiseur est lanc\xC3\xA9
 // The speech zone's click: starts Parlo, or sends it the stop request when it runs. Returns the
 // text to draw in the message zone.
 const char* toggleParlo(ClientState& state, platform::System& system, platform::UdpNetwork& udp,
-                        const ParloLocation& where = kParloLocation);
+                        const ParloLocation& where = platform::speechProgramLocation());
 
 // The right-click zones, in the order they are tested (knobs and button as drawn, not grown).
 struct HelpZones {

@@ -228,4 +228,6 @@ System& hostSystem() {
     return system;
 }
 
+const ProgramLocation& speechProgramLocation() { return kSpeechProgramOnLinux; }
+
 }  // namespace orvane::platform

@@ -158,4 +158,6 @@ System& hostSystem() {
     return system;
 }
 
+const ProgramLocation& speechProgramLocation() { return kSpeechProgramOnWindows; }
+
 }  // namespace orvane::platform
