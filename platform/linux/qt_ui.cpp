@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include "platform/linux/qt_canvas.h"
+#include "platform/ui_invoke.h"
 
 namespace orvane::platform::qt {
 
@@ -54,14 +55,6 @@ void onTerminateSignal(int) {
 
 // One piece of work handed to the UI thread by invoke(). A caller that gives up (the loop has
 // ended) only does so while the work has not started, so the work never outlives its caller.
-struct Call {
-    std::mutex lock;
-    std::condition_variable cv;
-    bool started = false;
-    bool done = false;
-    bool abandoned = false;
-};
-
 }  // namespace
 
 QtUi::QtUi(int& argc, char** argv) {
@@ -273,28 +266,7 @@ void QtUi::invoke(const std::function<void()>& work) {
         work();
         return;
     }
-    if (loopEnded_.load()) return;
-    auto call = std::make_shared<Call>();
-    post([call, &work] {
-        {
-            std::lock_guard<std::mutex> lock(call->lock);
-            if (call->abandoned) return;
-            call->started = true;
-        }
-        work();
-        std::lock_guard<std::mutex> lock(call->lock);
-        call->done = true;
-        call->cv.notify_all();
-    });
-    std::unique_lock<std::mutex> lock(call->lock);
-    for (;;) {
-        if (call->done) return;
-        if (!call->started && loopEnded_.load()) {
-            call->abandoned = true;
-            return;
-        }
-        call->cv.wait_for(lock, std::chrono::milliseconds(100));
-    }
+    postAndWait([this](std::function<void()> w) { post(std::move(w)); }, work, loopEnded_);
 }
 
 void QtUi::post(std::function<void()> work) {

@@ -11,6 +11,7 @@
 #include <cstdlib>
 
 #include "platform/win32/resources.h"
+#include "platform/ui_invoke.h"
 #include "platform/win32/wide.h"
 
 namespace orvane::platform::win32 {
@@ -80,14 +81,6 @@ BOOL WINAPI consoleControl(DWORD event) {
 
 // One piece of work handed to the UI thread by invoke(). A caller that gives up (the loop has
 // ended) only does so while the work has not started, so the work never outlives its caller.
-struct Call {
-    std::mutex lock;
-    std::condition_variable cv;
-    bool started = false;
-    bool done = false;
-    bool abandoned = false;
-};
-
 UINT iconFlags(MessageIcon icon) {
     switch (icon) {
         case MessageIcon::Error: return MB_ICONERROR;
@@ -676,28 +669,7 @@ void Win32Ui::invoke(const std::function<void()>& work) {
         work();
         return;
     }
-    if (loopEnded_.load()) return;
-    auto call = std::make_shared<Call>();
-    post([call, &work] {
-        {
-            std::lock_guard<std::mutex> lock(call->lock);
-            if (call->abandoned) return;
-            call->started = true;
-        }
-        work();
-        std::lock_guard<std::mutex> lock(call->lock);
-        call->done = true;
-        call->cv.notify_all();
-    });
-    std::unique_lock<std::mutex> lock(call->lock);
-    for (;;) {
-        if (call->done) return;
-        if (!call->started && loopEnded_.load()) {
-            call->abandoned = true;
-            return;
-        }
-        call->cv.wait_for(lock, std::chrono::milliseconds(100));
-    }
+    postAndWait([this](std::function<void()> w) { post(std::move(w)); }, work, loopEnded_);
 }
 
 void Win32Ui::post(std::function<void()> work) {
