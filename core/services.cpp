@@ -185,12 +185,13 @@ void ProductionServices::startSerialDeviceThread() {
     // Raised here rather than by the thread itself, so that a shutdown that comes before the
     // thread has run cannot be undone by it.
     state_.ui.serialRunFlag.store(true);
-    serialThread_ = std::thread([this] { device::serialDeviceThread(state_, *usbLink_); });
+    serialThread_ = std::thread([this] { device::serialDeviceThread(state_, *usbLink_, serialStop_); });
 }
 
 void ProductionServices::stopSerialDeviceThread() {
     if (!serialThread_.joinable()) return;
     state_.ui.serialRunFlag.store(false);
+    serialStop_.signal();  // ends its wait between two searches at once
     serialThread_.join();
     // Leaving an open link still fetched the black picture after shutdown deleted the last one.
     usbLink_->release();

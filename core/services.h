@@ -14,6 +14,7 @@
 #include "device/link_status.h"
 #include "net/control_ui.h"
 #include "platform/clock.h"
+#include "platform/wake_event.h"
 #include "platform/system.h"
 #include "platform/ui.h"
 
@@ -113,6 +114,7 @@ private:
     // USB-serial device link: the link status with its picture, and the serial device thread.
     std::unique_ptr<device::LinkStatus> usbLink_;
     std::thread serialThread_;
+    platform::WakeEvent serialStop_;
 };
 
 }  // namespace orvane

@@ -10,8 +10,10 @@
 namespace orvane::device {
 
 SerialDevice::SerialDevice(ClientState& state, platform::SerialPorts& ports, platform::Clock& clock,
-                           LinkStatus& link, std::function<void(std::string_view)> echoLine)
-    : state_(state), ports_(ports), clock_(clock), link_(link), echoLine_(std::move(echoLine)) {}
+                           LinkStatus& link, std::function<void(std::string_view)> echoLine,
+                           platform::WakeEvent* stop)
+    : state_(state), ports_(ports), clock_(clock), link_(link), echoLine_(std::move(echoLine)),
+      stop_(stop != nullptr ? *stop : ownStop_) {}
 
 SerialDevice::~SerialDevice() = default;
 
@@ -36,12 +38,10 @@ void SerialDevice::step() {
             phase_ = SerialPhase::Ended;
             return;
         }
-        if (pausesWaited_ >= kWaitPauses) {
-            phase_ = SerialPhase::Searching;
-            return;
-        }
-        clock_.sleepMs(kWaitPauseMs);
-        ++pausesWaited_;
+        // The whole pause at once: the thread does not wake ten times a second to look at the
+        // flag, and a stop still ends the wait at once.
+        clock_.waitMs(stop_, kWaitPauseMs * kWaitPauses);
+        phase_ = state_.ui.serialRunFlag.load() ? SerialPhase::Searching : SerialPhase::Ended;
         return;
     case SerialPhase::Ended:
         return;
@@ -70,7 +70,6 @@ void SerialDevice::search() {
     }
     if (path.empty()) {
         phase_ = SerialPhase::Waiting;
-        pausesWaited_ = 0;
         return;
     }
     platform::SerialOpenError error = platform::SerialOpenError::None;
@@ -110,15 +109,16 @@ void SerialDevice::closeLink() {
     port_.reset();
     link_.set(kLinkClosed);
     phase_ = SerialPhase::Waiting;
-    pausesWaited_ = 0;
 }
 
-void serialDeviceThread(ClientState& state, LinkStatus& link) {
-    SerialDevice device(state, platform::systemSerialPorts(), platform::systemClock(), link,
-                        [](std::string_view line) {
-                            std::fwrite(line.data(), 1, line.size(), stdout);
-                            std::fflush(stdout);
-                        });
+void serialDeviceThread(ClientState& state, LinkStatus& link, platform::WakeEvent& stop) {
+    SerialDevice device(
+        state, platform::systemSerialPorts(), platform::systemClock(), link,
+        [](std::string_view line) {
+            std::fwrite(line.data(), 1, line.size(), stdout);
+            std::fflush(stdout);
+        },
+        &stop);
     device.run();
 }
 

@@ -15,6 +15,7 @@
 #include "device/link_status.h"
 #include "platform/clock.h"
 #include "platform/serial.h"
+#include "platform/wake_event.h"
 
 namespace orvane::device {
 
@@ -36,11 +37,14 @@ enum class SerialPhase { Searching, Probing, Waiting, Ended };
 class SerialDevice {
 public:
     // `echoLine` receives each "Echo reçu : ..." line (standard output in the program).
+    // `stop`, when given, ends the two-second wait between searches at once (see requestStop).
     SerialDevice(ClientState& state, platform::SerialPorts& ports, platform::Clock& clock, LinkStatus& link,
-                 std::function<void(std::string_view)> echoLine);
+                 std::function<void(std::string_view)> echoLine, platform::WakeEvent* stop = nullptr);
     ~SerialDevice();
 
-    // One iteration: a search (with its open attempt), one probe cycle, or one 100 ms pause.
+    // One iteration: a search (with its open attempt), one probe cycle, or the wait of about two
+    // seconds before the next search (one wait, which the stop signal ends at once; the run flag
+    // is looked at before and after it).
     void step();
     // Steps until the run flag is lowered; the port is closed and the status is 1 at the end.
     void run();
@@ -60,12 +64,14 @@ private:
     std::function<void(std::string_view)> echoLine_;
     std::atomic<SerialPhase> phase_{SerialPhase::Searching};
     std::unique_ptr<platform::SerialPort> port_;
-    int pausesWaited_ = 0;
+    platform::WakeEvent ownStop_;
+    platform::WakeEvent& stop_;
     std::uint8_t reply_[kReplyCapacity] = {};
 };
 
 // The program's thread body: runs a SerialDevice on the system's ports and clock, echo lines on
-// standard output. The caller raises serialRunFlag before starting it.
-void serialDeviceThread(ClientState& state, LinkStatus& link);
+// standard output. The caller raises serialRunFlag before starting it; to stop it, lowers the
+// flag and then signals `stop`.
+void serialDeviceThread(ClientState& state, LinkStatus& link, platform::WakeEvent& stop);
 
 }  // namespace orvane::device

@@ -2,7 +2,7 @@
 // lab (off-screen, a private sound server, the voice server on loopback): listening with
 // nobody talking, hearing one talker, and talking. Each phase lasts SECONDS (default 30).
 //
-//   client_idle_cpu_bench [SECONDS] [--xcb]
+//   client_idle_cpu_bench [SECONDS] [--xcb] [--listening]
 //   ORVANE_LAB_CLIENT=/path/to/orvane client_idle_cpu_bench   (another build of the client)
 //   xvfb-run -a client_idle_cpu_bench 30 --xcb   (the clients on an X server instead)
 //
@@ -145,9 +145,12 @@ bool useXcb(std::string& error) {
 int main(int argc, char** argv) {
     int seconds = 30;
     bool xcb = false;
+    bool listeningOnly = false;
     for (int i = 1; i < argc; ++i) {
         if (std::string(argv[i]) == "--xcb") {
             xcb = true;
+        } else if (std::string(argv[i]) == "--listening") {
+            listeningOnly = true;
         } else {
             seconds = std::max(1, std::atoi(argv[i]));
         }
@@ -171,6 +174,7 @@ int main(int argc, char** argv) {
                 firstLine("/proc/loadavg").c_str());
     std::this_thread::sleep_for(std::chrono::seconds(5));  // start-up's fetches are over
     measure("listening, nobody talks: B", net.b().process->pid(), seconds);
+    if (listeningOnly) return 0;
 
     // A talks for the whole next phase; B hears it.
     for (int tries = 0; net.recordingStreams() == 0 && tries < 150; ++tries) {

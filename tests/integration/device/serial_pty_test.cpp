@@ -81,7 +81,9 @@ struct ThreadRun {
               last.store(s);
               return device::PictureDownload{device::PictureDownload::Outcome::NoBytes, std::nullopt};
           }),
-          device(state, ports, platform::systemClock(), link, [this](std::string_view) { echoes.fetch_add(1); }) {
+          device(
+              state, ports, platform::systemClock(), link, [this](std::string_view) { echoes.fetch_add(1); },
+              &stopSignal) {
         state.ui.serialRunFlag.store(true);
         link.set(device::kLinkClosed);
         thread = std::thread([this] { device.run(); });
@@ -89,6 +91,7 @@ struct ThreadRun {
     ~ThreadRun() { stop(); }
     void stop() {
         state.ui.serialRunFlag.store(false);
+        stopSignal.signal();
         if (thread.joinable()) thread.join();
     }
 
@@ -97,6 +100,7 @@ struct ThreadRun {
     std::atomic<int> last{0};
     std::atomic<int> echoes{0};
     device::LinkStatus link;
+    platform::WakeEvent stopSignal;
     device::SerialDevice device;
     std::thread thread;
 };

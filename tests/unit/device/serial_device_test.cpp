@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -197,7 +198,6 @@ TEST_F(DeviceFixture, LoweredFlagEndsEveryPhaseAtOnce) {
     test::ManualClock k;
     SerialDevice waiting(s, p, k, l, nullptr);
     waiting.step();
-    waiting.step();
     ASSERT_EQ(waiting.phase(), SerialPhase::Waiting);
     s.ui.serialRunFlag.store(false);
     const auto slept = k.sleeps.size();
@@ -215,6 +215,47 @@ TEST_F(DeviceFixture, LoweredFlagEndsEveryPhaseAtOnce) {
     EXPECT_EQ(probing.phase(), SerialPhase::Ended);
     EXPECT_EQ(l.current(), kLinkClosed);
     EXPECT_EQ(p.line->closes, 1);
+}
+
+// The pause between searches is one wait the stop signal can end, not twenty looks at the
+// flag; a stop that comes during it ends the thread without another search.
+TEST(SerialDeviceWait, OneWaitBetweenSearchesThatAStopEnds) {
+    struct WaitingClock final : platform::Clock {
+        std::int64_t nowMs() override { return 0; }
+        void sleepMs(int ms) override { sleeps.push_back(ms); }
+        bool waitMs(platform::WakeEvent& event, int ms) override {
+            waits.push_back(ms);
+            if (onWait) onWait();
+            return event.take();
+        }
+        std::vector<int> sleeps, waits;
+        std::function<void()> onWait;
+    };
+    ClientState s;
+    s.ui.serialRunFlag.store(true);
+    LinkStatus l(s, [](int) { return PictureDownload{}; });
+    test::FakeSerialPorts p;
+    WaitingClock k;
+    platform::WakeEvent stop;
+    SerialDevice device(s, p, k, l, nullptr, &stop);
+    device.step();
+    ASSERT_EQ(device.phase(), SerialPhase::Waiting);
+    device.step();
+    EXPECT_EQ(k.waits, std::vector<int>{2000});
+    EXPECT_TRUE(k.sleeps.empty());
+    EXPECT_EQ(device.phase(), SerialPhase::Searching);
+
+    device.step();
+    ASSERT_EQ(device.phase(), SerialPhase::Waiting);
+    const int listings = p.listings;
+    k.onWait = [&] {  // the stop comes while the thread waits
+        s.ui.serialRunFlag.store(false);
+        stop.signal();
+    };
+    device.run();
+    EXPECT_EQ(device.phase(), SerialPhase::Ended);
+    EXPECT_EQ(p.listings, listings);
+    EXPECT_EQ(k.waits.size(), 2u);
 }
 
 }  // namespace
