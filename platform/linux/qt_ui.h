@@ -60,6 +60,7 @@ public:
     void paintIfPending();
     void presentNow();
     void blitSurface(QPainter& p, const QRect& area);
+    void setInPaintEvent(bool on) { inPaintEvent_ = on; }
     void teardown();  // the widgets go; the shell stays
     void resizeSurface(int width, int height);  // UI thread
     void addLocalLoop(QEventLoop* loop) { localLoops_.push_back(loop); }
@@ -83,6 +84,7 @@ private:
     std::vector<QEventLoop*> localLoops_;
     bool alive_ = true;
     bool destroying_ = false;
+    bool inPaintEvent_ = false;  // the surface widget is being painted (UI thread)
 
     mutable std::mutex surfaceLock_;
     QImage surfaceImage_;

@@ -35,7 +35,9 @@ public:
 protected:
     void paintEvent(QPaintEvent* e) override {
         if (!win_.alive()) return;
+        win_.setInPaintEvent(true);
         win_.paintIfPending();
+        win_.setInPaintEvent(false);
         QPainter p(this);
         win_.blitSurface(p, e->rect());
     }
@@ -249,7 +251,15 @@ void QtWindow::presentNow() {
             changed |= QRect(first, y, last - first + 1, 1);
         }
     }
-    if (!changed.isEmpty()) surface_->update(changed);
+    if (changed.isEmpty()) return;
+    // Shown at once: a panel drawn by a timer reaches the screen within its tick without a
+    // posted repaint waking the event loop once more. Inside a paint of this widget, the
+    // widget is repainted after it.
+    if (inPaintEvent_) {
+        surface_->update(changed);
+    } else {
+        surface_->repaint(changed);
+    }
 }
 
 void QtWindow::invalidate() {

@@ -44,6 +44,39 @@ TEST(TransparentBlit, ClipsAtTheSurfaceEdges) {
     EXPECT_EQ(target.at(1, 1), 0xFF000000u);
 }
 
+// Blits copy rows eight pixels at a time and the rest one by one: every width, both kinds, a
+// source with black pixels scattered over it, against the rule pixel by pixel.
+TEST(Blit, EveryWidthCopiesPixelByPixelRule) {
+    test::testUi();
+    for (bool transparent : {false, true}) {
+        for (int w = 1; w <= 19; ++w) {
+            Image target(24, 3, 0xFF445566u);
+            Image sprite(w, 2);
+            for (int x = 0; x < w; ++x)
+                for (int y = 0; y < 2; ++y)
+                    sprite.at(x, y) = (x * 7 + y) % 5 == 0 ? 0x00000000u : 0x00102030u + static_cast<std::uint32_t>(x);
+            {
+                auto c = platform::createImageCanvas(target);
+                if (transparent) {
+                    c->blitTransparent(sprite, 3, 1);
+                } else {
+                    c->blit(sprite, 3, 1);
+                }
+            }
+            for (int x = 0; x < 24; ++x) {
+                for (int y = 0; y < 3; ++y) {
+                    std::uint32_t want = 0xFF445566u;
+                    if (x >= 3 && x < 3 + w && y >= 1) {
+                        const std::uint32_t p = sprite.at(x - 3, y - 1);
+                        want = transparent && p == 0 ? 0xFF445566u : (p | 0xFF000000u);
+                    }
+                    ASSERT_EQ(target.at(x, y), want) << "width " << w << (transparent ? " transparent" : "") << " at " << x << "," << y;
+                }
+            }
+        }
+    }
+}
+
 TEST(RotateImage, CornersComeOutBlackAndTheCentreStays) {
     Image square(40, 40, 0xFFFFFFFFu);
     Image turned = platform::rotateImage(square, 45.0);
