@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -199,6 +200,20 @@ int LabNetwork::recordingStreams() {
     while (std::fgets(line, sizeof line, p) != nullptr) ++lines;
     ::pclose(p);
     return lines;
+}
+
+std::vector<int> LabNetwork::chimeStreams() {
+    std::vector<int> found;
+    FILE* p = ::popen("pactl list sink-inputs 2>/dev/null", "r");
+    if (p == nullptr) return found;
+    int current = -1;
+    char line[1024];
+    while (std::fgets(line, sizeof line, p) != nullptr) {
+        if (std::sscanf(line, "Sink Input #%d", &current) == 1) continue;
+        if (std::strstr(line, "application.process.binary = \"paplay\"") != nullptr) found.push_back(current);
+    }
+    ::pclose(p);
+    return found;
 }
 
 bool LabNetwork::command(LabClient& c, char cmd) {

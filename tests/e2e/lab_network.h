@@ -48,6 +48,9 @@ public:
 
     // Number of recording streams on the sound server (A capturing shows as one).
     int recordingStreams();
+    // The start-up chimes (played by paplay) now playing on the private sound server, by the
+    // server's stream number.
+    std::vector<int> chimeStreams();
     // The talk command ('T' or 'R') to a client; false when it has no socket to take it.
     bool command(LabClient& c, char cmd);
 
