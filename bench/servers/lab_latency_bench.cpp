@@ -17,7 +17,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <thread>
-#include <set>
 #include <vector>
 
 #include "tests/e2e/lab_network.h"
@@ -52,14 +51,7 @@ int main(int argc, char** argv) {
     if (!speaker.start() || !mic.ok()) return 1;
 
     // The clients' start-up chimes play on B's speaker too: talk once they are over.
-    std::set<int> chimesSeen;
-    e2e::LabNetwork::waitUntil(
-        [&] {
-            const std::vector<int> playing = net.chimeStreams();
-            chimesSeen.insert(playing.begin(), playing.end());
-            return chimesSeen.size() >= 2 && playing.empty();
-        },
-        10000);
+    net.waitForChimesToEnd(10000);
 
     std::vector<double> latencies;
     std::size_t silentBlocks = 0, lostTalks = 0;

@@ -28,6 +28,7 @@ constexpr std::uint32_t kTargetBytes = 4000;    // 125 ms held by the server
 constexpr std::uint32_t kRequestBytes = 1000;   // asked for in 31.25 ms steps
 constexpr std::uint64_t kDoneAheadBytes = 576;  // done 18 ms before the end is heard
 constexpr pa_usec_t kTimerSlackUs = 500;        // a done told up to 0.5 ms from its time
+constexpr std::array<std::uint8_t, 4000> kZeros{};
 
 class PulsePlayback final : public PlaybackDevice {
 public:
@@ -66,7 +67,8 @@ public:
             return kAudioError;
         if (pa_stream_get_state(stream_) != PA_STREAM_READY) return kAudioError;
         const std::uint64_t played = playedNow();
-        if (played >= voiceEnd_ && isSilence(buffer)) {
+        const bool silent = isSilence(buffer);
+        if (silent && played >= voiceEnd_) {
             // Only silence is left to hear: this one is kept on our clock, not sent, and so is
             // the rest of what is queued (silence too, since all that was not is heard).
             if (!skipping_) {
@@ -88,7 +90,7 @@ public:
         if (skipping_) resumeAfterSkipped(played);
         queue_[(head_ + count_) % queue_.size()] = &buffer;
         ++count_;
-        if (!isSilence(buffer)) voiceEnd_ = written_ + queuedBytes();
+        if (!silent) voiceEnd_ = written_ + queuedBytes();
         feed(pa_stream_writable_size(stream_));
         return kAudioOk;
     }
@@ -129,10 +131,9 @@ private:
     }
 
     static bool isSilence(const AudioBuffer& b) {
-        static const std::array<std::uint8_t, 4096> zeros{};
-        for (std::uint32_t at = 0; at < b.length; at += zeros.size()) {
-            const std::size_t n = std::min<std::size_t>(zeros.size(), b.length - at);
-            if (std::memcmp(b.data + at, zeros.data(), n) != 0) return false;
+        for (std::uint32_t at = 0; at < b.length; at += kZeros.size()) {
+            const std::size_t n = std::min<std::size_t>(kZeros.size(), b.length - at);
+            if (std::memcmp(b.data + at, kZeros.data(), n) != 0) return false;
         }
         return true;
     }
@@ -172,10 +173,9 @@ private:
             anchorPlayed_ = played;
             anchorAt_ = pa_rtclock_now();
         }
-        static const std::array<std::uint8_t, 4000> zeros{};
         for (std::uint64_t left = written_ - from; left > 0;) {
-            const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, zeros.size()));
-            if (pa_stream_write(stream_, zeros.data(), n, nullptr, 0, PA_SEEK_RELATIVE) < 0) break;
+            const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, kZeros.size()));
+            if (pa_stream_write(stream_, kZeros.data(), n, nullptr, 0, PA_SEEK_RELATIVE) < 0) break;
             left -= n;
         }
         // Whatever could not be written stays counted: positions are the stream's timeline.

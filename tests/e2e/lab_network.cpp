@@ -216,6 +216,18 @@ std::vector<int> LabNetwork::chimeStreams() {
     return found;
 }
 
+bool LabNetwork::waitForChimesToEnd(int ms) {
+    std::vector<int> playing;
+    waitUntil(
+        [&] {
+            playing = chimeStreams();
+            chimesSeen_.insert(playing.begin(), playing.end());
+            return chimesSeen_.size() >= 2 && playing.empty();
+        },
+        ms);
+    return playing.empty();
+}
+
 bool LabNetwork::command(LabClient& c, char cmd) {
     return c.process && lab::sendClientCommand(c.process->pid(), cmd) > 0;
 }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <set>
 #include <vector>
 
 #include "lab/child_process.h"
@@ -48,9 +49,9 @@ public:
 
     // Number of recording streams on the sound server (A capturing shows as one).
     int recordingStreams();
-    // The start-up chimes (played by paplay) now playing on the private sound server, by the
-    // server's stream number.
-    std::vector<int> chimeStreams();
+    // Waits (at most `ms`) until both clients' start-up chimes (played by paplay on the private
+    // sound server's speaker) have come and gone. False when one still plays.
+    bool waitForChimesToEnd(int ms);
     // The talk command ('T' or 'R') to a client; false when it has no socket to take it.
     bool command(LabClient& c, char cmd);
 
@@ -73,6 +74,8 @@ private:
     std::unique_ptr<lab::ChildProcess> voice_;
     std::string operatorPath_;
     LabClient clients_[2];
+    std::vector<int> chimeStreams();
+    std::set<int> chimesSeen_;  // start-up chimes seen playing, by stream number
 };
 
 template <class Pred>

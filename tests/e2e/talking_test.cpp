@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 #include <thread>
@@ -172,17 +171,8 @@ void talkAndCheck(LabNetwork& net, const char* label) {
         << net.diagnostics() << net.clientLog(net.a());
     // Each client plays its start-up chime on the same speaker: a talk heard while one still
     // sounds is mixed with it, not bit for bit. Both must have come and gone (the first talk
-    // only: the clients start once for the whole suite).
-    static std::set<int> chimesSeen;
-    std::vector<int> playing;
-    LabNetwork::waitUntil(
-        [&] {
-            playing = net.chimeStreams();
-            chimesSeen.insert(playing.begin(), playing.end());
-            return chimesSeen.size() >= 2 && playing.empty();
-        },
-        10000);
-    ASSERT_TRUE(playing.empty()) << "a start-up chime is still playing";
+    // only: the clients start once for the whole suite, and the network remembers them).
+    ASSERT_TRUE(net.waitForChimesToEnd(10000)) << "a start-up chime is still playing";
     speaker.clear();
     const std::size_t kBlocks = 160;  // 5 s
     const std::vector<std::uint8_t> signal = e2e::makeNoiseSignal(kBlocks, 0x12345678u);
