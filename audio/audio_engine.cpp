@@ -122,7 +122,7 @@ void AudioEngine::playbackCycle() {
     std::uint8_t* group = outputBlock_->data[currentOutput_];
     drainJitterRing(state_, group);
 
-    chaserPos_ = (chaserPos_ + 1) % 16;
+    chaserPos_ = (chaserPos_ + 1) % kChaserLedCount;
     lamps.chaserLeds[chaserPos_] = kLampRed;
 
     buffer.length = kPlayGroupBytes;
@@ -241,10 +241,11 @@ int audioEngineThread(ClientState& state, FrameSink sink, AudioUi& ui) {
     return engine.run();
 }
 
-std::thread startAudioEngine(ClientState& state, FrameSink sink, AudioUi& ui) {
+std::thread startAudioEngine(ClientState& state, FrameSink sink, AudioUi& ui, std::function<void()> ended) {
     state.audio.audioRunFlag = 1;
-    return std::thread([&state, &ui, sink = std::move(sink)]() mutable {
+    return std::thread([&state, &ui, sink = std::move(sink), ended = std::move(ended)]() mutable {
         audioEngineThread(state, std::move(sink), ui);
+        if (ended) ended();
     });
 }
 

@@ -13,7 +13,7 @@
 #include "audio/audio_ui.h"
 #include "audio/codec_pair.h"
 #include "audio/jitter_drain.h"
-#include "core/client_state.h"
+#include "state/client_state.h"
 #include "platform/audio_device.h"
 #include "platform/clock.h"
 #include "platform/wake_event.h"
@@ -129,9 +129,11 @@ private:
 // The engine on the host's devices and clock, as the program's thread body. Returns 0.
 int audioEngineThread(ClientState& state, FrameSink sink, AudioUi& ui);
 
-// Raises audioRunFlag to 1, then starts audioEngineThread on a new thread. Shutdown lowers
-// the flag and waits for the thread only a bounded time (the thread sets 99 when it ends); what
-// the thread uses (the state, the sink's targets, `ui`) must live until the process ends.
-std::thread startAudioEngine(ClientState& state, FrameSink sink, AudioUi& ui);
+// Raises audioRunFlag to 1, then starts audioEngineThread on a new thread, which runs `ended`
+// (when given) once the engine has returned. Shutdown lowers the flag and waits for the thread
+// only a bounded time (the thread sets 99 when it ends); what the thread uses (the state, the
+// sink's targets, `ui`) must live until the process ends. The program and the tests both
+// start the engine here.
+std::thread startAudioEngine(ClientState& state, FrameSink sink, AudioUi& ui, std::function<void()> ended = {});
 
 }  // namespace orvane::audio

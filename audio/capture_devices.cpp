@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "core/text.h"
+#include "base/text.h"
 
 namespace orvane::audio {
 
@@ -23,7 +23,7 @@ void copyWide(char16_t (&field)[N], std::u16string_view text) {
 
 template <std::size_t N>
 std::u16string_view view(const char16_t (&field)[N]) {
-    return {field, u16Length(field, N)};
+    return {field, base::u16Length(field, N)};
 }
 
 // Splits "path,number" at its first comma. False, with the path not set and number 0, when
@@ -34,7 +34,7 @@ bool splitIconLocation(const std::string& location, EndpointDescription& out) {
         out.iconNumber = 0;
         return false;
     }
-    copyWide(out.iconPath, utf8ToUtf16(location.substr(0, comma)));
+    copyWide(out.iconPath, base::utf8ToUtf16(location.substr(0, comma)));
     std::string number = location.substr(comma + 1, 10);
     out.iconNumber = std::atoi(number.c_str());
     return true;
@@ -45,7 +45,7 @@ bool splitIconLocation(const std::string& location, EndpointDescription& out) {
 int describeCaptureEndpoint(platform::AudioEndpoints& endpoints, int k, EndpointDescription& out) {
     platform::EndpointInfo info;
     if (!endpoints.captureEndpoint(k, info)) return k;
-    copyWide(out.friendlyName, utf8ToUtf16(info.friendlyName));
+    copyWide(out.friendlyName, base::utf8ToUtf16(info.friendlyName));
     splitIconLocation(info.iconLocation, out);
     return k;
 }
@@ -73,8 +73,8 @@ int describeDefaultInput(platform::AudioEndpoints& endpoints, AudioUi& ui, Endpo
 std::int32_t describeDefaultOutput(platform::AudioEndpoints& endpoints, EndpointDescription& out) {
     platform::EndpointInfo info;
     if (!endpoints.defaultEndpoint(platform::EndpointFlow::Render, info)) return kStatusFail;
-    copyWide(out.friendlyName, utf8ToUtf16(info.friendlyName));
-    std::printf("Endpoint friendly name: %s\n", utf8ToCp1252(info.friendlyName).c_str());
+    copyWide(out.friendlyName, base::utf8ToUtf16(info.friendlyName));
+    std::printf("Endpoint friendly name: %s\n", base::utf8ToCp1252(info.friendlyName).c_str());
     if (!splitIconLocation(info.iconLocation, out)) {
         std::printf("%s", "Virgule non trouv\xE9" "e dans la cha\xEEne.\n");
         std::fflush(stdout);
@@ -85,8 +85,8 @@ std::int32_t describeDefaultOutput(platform::AudioEndpoints& endpoints, Endpoint
 }
 
 bool deviceNamesMatch(const char16_t* friendlyName, const char16_t* deviceName) {
-    std::size_t a = u16Length(friendlyName, 256);
-    std::size_t b = u16Length(deviceName, 256);
+    std::size_t a = base::u16Length(friendlyName, 256);
+    std::size_t b = base::u16Length(deviceName, 256);
     if (a == 0 || b == 0) return false;
     std::size_t n = a < b ? a : b;
     return std::memcmp(friendlyName, deviceName, n * sizeof(char16_t)) == 0;
@@ -110,7 +110,7 @@ void fillCaptureDeviceTable(ClientState& state, platform::AudioEndpoints& endpoi
         CaptureDeviceEntry& e = state.audio.captureDeviceTable[d];
         std::string name;
         endpoints.captureDeviceName(d, name);
-        copyWide(e.deviceName, utf8ToUtf16(name));
+        copyWide(e.deviceName, base::utf8ToUtf16(name));
         e.deviceNumber = d;
     }
     for (int d = 0; d < count; ++d) {

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "audio/audio_ui.h"
-#include "core/client_state.h"
+#include "state/client_state.h"
 #include "platform/audio_endpoints.h"
 
 namespace orvane::audio {

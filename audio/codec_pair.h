@@ -3,7 +3,7 @@
 // capture runs on a port no channel selects; every channel sends its blocks unchanged.
 #include <cstdint>
 
-#include "core/client_state.h"
+#include "state/client_state.h"
 
 namespace orvane::audio {
 

@@ -2,7 +2,7 @@
 // Playback's side of the jitter ring.
 #include <cstdint>
 
-#include "core/client_state.h"
+#include "state/client_state.h"
 
 namespace orvane::audio {
 

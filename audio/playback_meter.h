@@ -2,8 +2,8 @@
 // The meter values computed from the sound being played.
 #include <cstdint>
 
-#include "core/client_state.h"
-#include "core/levels.h"
+#include "state/client_state.h"
+#include "state/levels.h"
 
 namespace orvane::audio {
 

@@ -28,3 +28,5 @@ function(orvane_test name)
 endfunction()
 
 find_package(Threads REQUIRED)
+# Found once here for every folder (libpulse, libudev, espeak-ng, opus, sqlite...).
+find_package(PkgConfig REQUIRED)

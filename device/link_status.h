@@ -7,7 +7,7 @@
 #include <mutex>
 #include <optional>
 
-#include "core/client_state.h"
+#include "state/client_state.h"
 #include "platform/canvas.h"
 #include "platform/image.h"
 

@@ -11,7 +11,7 @@
 #include <memory>
 #include <string_view>
 
-#include "core/client_state.h"
+#include "state/client_state.h"
 #include "device/link_status.h"
 #include "platform/clock.h"
 #include "platform/serial.h"

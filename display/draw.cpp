@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "core/text.h"
+#include "base/text.h"
 #include "display/layout.h"
 
 namespace orvane::display {
@@ -17,7 +17,7 @@ void scaledOpaqueBlit(Canvas& c, const Image* img, int x, int y, int w, int h) {
 
 void labelText(Canvas& c, const char* cp1252, int x, int y, Colour background) {
     if (cp1252 == nullptr) return;
-    c.text(x, y, cp1252ToUtf8(cp1252), kLabelFont, kWhite, background);
+    c.text(x, y, base::cp1252ToUtf8(cp1252), kLabelFont, kWhite, background);
 }
 
 void utf8Text(Canvas& c, std::string_view utf8, int x, int y, Colour colour) {

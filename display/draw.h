@@ -3,7 +3,7 @@
 // decorations of the main window (title and close mark).
 #include <string_view>
 
-#include "core/client_state.h"
+#include "state/client_state.h"
 #include "platform/canvas.h"
 
 namespace orvane::display {

@@ -30,6 +30,13 @@ inline constexpr Rect kMessageZone{10, 650, 540, 720};
 inline constexpr Rect kDocIconRect{315, 610, 345, 640};
 inline constexpr Rect kSpeechIconRect{15, 8, 47, 40};
 inline constexpr Point kForegroundLampLeft{125, 18};
+// The borderless window is dragged by the band across its top (the title and its sides).
+inline constexpr Rect kDragZone{50, 0, 500, 100};
+// The designer's mark sits a fixed distance from the bottom-right corner of the client area,
+// wherever that corner is.
+inline constexpr Rect designerZone(int clientWidth, int clientHeight) {
+    return {clientWidth - 160, clientHeight - 120, clientWidth - 15, clientHeight - 80};
+}
 inline constexpr Point kForegroundLampRight{409, 18};
 
 // The needle meters (child windows) and the bar meters under them.

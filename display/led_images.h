@@ -3,7 +3,7 @@
 #include <array>
 #include <optional>
 
-#include "core/client_state.h"
+#include "state/client_state.h"
 #include "platform/image.h"
 
 namespace orvane::display {

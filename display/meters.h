@@ -1,6 +1,6 @@
 #pragma once
 // The two needle meters (child windows, redrawn every 50 ms) and the two bar meters under them.
-#include "core/client_state.h"
+#include "state/client_state.h"
 #include "platform/canvas.h"
 
 namespace orvane::display {

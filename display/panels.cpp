@@ -5,7 +5,7 @@
 #include <cstring>
 #include <numbers>
 
-#include "core/text.h"
+#include "base/text.h"
 #include "display/draw.h"
 #include "display/layout.h"
 #include "display/led_container.h"
@@ -116,20 +116,21 @@ void drawStatusLamps(platform::Canvas& c, ClientState& state, const LedImages& l
 }
 
 Point ledRingPosition(int k) {
-    const double phi = 2.0 * std::numbers::pi - k * std::numbers::pi / 8.0;
+    // Evenly round the circle: 2 pi / kChaserLedCount apart.
+    const double phi = 2.0 * std::numbers::pi - k * (2.0 * std::numbers::pi / kChaserLedCount);
     return {kLedRingCentre.x + static_cast<int>(kLedRingRadius * std::sin(phi)),
             kLedRingCentre.y + static_cast<int>(kLedRingRadius * std::cos(phi))};
 }
 
 void drawLedRing(platform::Canvas& c, const ClientState& state, const LedImages& leds) {
-    std::int32_t codes[16];
-    for (int k = 0; k < 16; ++k) codes[k] = state.lamps.chaserLeds[k].load();
+    std::int32_t codes[kChaserLedCount];
+    for (int k = 0; k < kChaserLedCount; ++k) codes[k] = state.lamps.chaserLeds[k].load();
     drawLedRing(c, codes, state.ui.backgroundColour.load(), leds);
 }
 
-void drawLedRing(platform::Canvas& c, const std::int32_t (&codes)[16], platform::Colour background,
+void drawLedRing(platform::Canvas& c, const std::int32_t (&codes)[kChaserLedCount], platform::Colour background,
                  const LedImages& leds) {
-    for (int k = 0; k < 16; ++k) {
+    for (int k = 0; k < kChaserLedCount; ++k) {
         Point p = ledRingPosition(k);
         transparentBlit(c, leds.forCode(codes[k]), p.x, p.y);
     }
@@ -140,7 +141,7 @@ void drawTickerBox(platform::Canvas& c, const ClientState& state) {
     c.frameRect(kTickerRect.grown(2), kYellow);
     c.fillRect(kTickerRect, kBlack);
     const char* raw = state.ui.tickerText;
-    std::string text = cp1252ToUtf8(std::string_view(raw, strnlen(raw, sizeof state.ui.tickerText)));
+    std::string text = base::cp1252ToUtf8(std::string_view(raw, strnlen(raw, sizeof state.ui.tickerText)));
     c.textCentred(kTickerRect, text, platform::Font{"Arial", 17, 700}, kTickerColour,
                   state.ui.backgroundColour.load(), true);
 }

@@ -4,7 +4,7 @@
 #include <array>
 #include <string>
 
-#include "core/client_state.h"
+#include "state/client_state.h"
 #include "display/led_images.h"
 #include "display/skin.h"
 #include "platform/canvas.h"
@@ -33,7 +33,7 @@ platform::Point ledRingPosition(int k);
 // Every 50 ms.
 void drawLedRing(platform::Canvas& c, const ClientState& state, const LedImages& leds);
 // The ring from codes already read (entry k is LED k).
-void drawLedRing(platform::Canvas& c, const std::int32_t (&codes)[16], platform::Colour background,
+void drawLedRing(platform::Canvas& c, const std::int32_t (&codes)[kChaserLedCount], platform::Colour background,
                  const LedImages& leds);
 
 // Every 500 ms: the one-line help and status text.

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "core/text.h"
+#include "base/text.h"
 
 namespace orvane::display {
 
@@ -27,9 +27,9 @@ bool loadChecked(platform::Ui& ui, platform::Window*& mainWindow, const std::str
 
 std::string stopTextNamingFile(const std::string& fileName) {
     // The name is given in single-byte text; a name that takes more than 256 bytes so is left out.
-    std::string single = utf8ToCp1252(fileName);
+    std::string single = base::utf8ToCp1252(fileName);
     std::string text = kStopNamingFile;
-    if (single.size() <= kMaxReferenceBytes) text += cp1252ToUtf8(single);
+    if (single.size() <= kMaxReferenceBytes) text += base::cp1252ToUtf8(single);
     return text;
 }
 

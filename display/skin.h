@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "core/client_state.h"
+#include "state/client_state.h"
 #include "display/led_images.h"
 #include "platform/image.h"
 #include "platform/ui.h"

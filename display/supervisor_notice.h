@@ -2,7 +2,7 @@
 // The small self-closing window titled "Info du Superviseur".
 #include <string_view>
 
-#include "core/client_state.h"
+#include "state/client_state.h"
 #include "platform/ui.h"
 
 namespace orvane::display {

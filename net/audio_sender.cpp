@@ -1,7 +1,7 @@
 #include "net/audio_sender.h"
 
-#include "core/levels.h"
-#include "net/datagrams.h"
+#include "state/levels.h"
+#include "protocol/datagrams.h"
 
 namespace orvane::net {
 
@@ -25,9 +25,10 @@ void stepChaser(ClientState& state) {
     }
     for (auto& led : state.lamps.chaserLeds) led = kLampDarkRed;
     std::int32_t index = state.lamps.txChaserIndex;
-    if (index < 0 || index > 15) index = 15;
+    constexpr std::int32_t kLast = kChaserLedCount - 1;
+    if (index < 0 || index > kLast) index = kLast;
     state.lamps.chaserLeds[index] = kLampGreen;
-    state.lamps.txChaserIndex = index == 0 ? 15 : index - 1;
+    state.lamps.txChaserIndex = index == 0 ? kLast : index - 1;
     state.link.levelDecimator = 0;
 }
 
@@ -39,8 +40,8 @@ void sendAudioFrame(ClientState& state, platform::UdpNetwork& udp, const std::ui
     const std::uint8_t next = sequence == 255 ? 1 : static_cast<std::uint8_t>(sequence + 1);
     state.link.audioSequence = next;
 
-    std::uint8_t datagram[kAudioDatagramBytes];
-    std::size_t n = buildAudio(datagram, sequence, state.identity.accountNumber, frame);
+    std::uint8_t datagram[protocol::kAudioDatagramBytes];
+    std::size_t n = protocol::buildAudio(datagram, sequence, state.identity.accountNumber, frame);
     udp.sendTo(state.link.voiceSocket, datagram, n, state.link.serverAddress,
                static_cast<std::uint16_t>(state.channel.channelPort.load()));
 

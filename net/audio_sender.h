@@ -2,7 +2,7 @@
 // The voice datagrams that carry the user's speech, with the transmit-side needles and chaser.
 #include <cstdint>
 
-#include "core/client_state.h"
+#include "state/client_state.h"
 #include "platform/udp.h"
 
 namespace orvane::net {

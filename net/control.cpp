@@ -18,19 +18,19 @@ constexpr int kAfterReplyMs = 500;
 constexpr int kAfterSupervisorMs = 200;
 
 void sendRequests(ClientState& state, platform::UdpNetwork& udp, ControlContext& context) {
-    if (context.phase == kKindAudio) {
-        std::uint8_t query[kSupervisorQueryBytes];
-        std::size_t n = buildSupervisorQuery(query, state.channel.echoByte);
+    if (context.phase == protocol::kKindAudio) {
+        std::uint8_t query[protocol::kSupervisorQueryBytes];
+        std::size_t n = protocol::buildSupervisorQuery(query, state.channel.echoByte);
         udp.sendTo(state.link.controlSocket, query, n, state.link.serverAddress,
                    static_cast<std::uint16_t>(state.channel.channelPort + kControlPortOffset));
-        context.phase = kKindRoster;
+        context.phase = protocol::kKindRoster;
     } else {
         sendControlRequest(state, udp, state.channel.channelPort);
         std::int32_t k = state.link.rosterPollIndex;
         if (k < 0 || k >= kChannelCount) k = 0;
         state.link.rosterPollIndex = k + 1 >= kChannelCount ? 0 : k + 1;
         sendControlRequest(state, udp, kFirstChannelPort + k);
-        context.phase = kKindAudio;
+        context.phase = protocol::kKindAudio;
     }
     state.lamps.lampSvc = kLampBlue;
 }
@@ -40,7 +40,7 @@ void sendRequests(ClientState& state, platform::UdpNetwork& udp, ControlContext&
 const char* configuredInstallerUrl() { return ORVANE_INSTALLER_URL; }
 
 void handleRosterReply(ClientState& state, const std::uint8_t* data, std::size_t length) {
-    const RosterReply reply = parseRosterReply(data, length);
+    const protocol::RosterReply reply = protocol::parseRosterReply(data, length);
     const int n = reply.channel;
     if (n < 0 || n >= kChannelCount) return;
     // Stored clipped to what a roster row holds, so that every reader (the channel panel, the
@@ -49,17 +49,17 @@ void handleRosterReply(ClientState& state, const std::uint8_t* data, std::size_t
     const std::int32_t count = reply.count < 0 ? 0 : reply.count > kRosterSize ? kRosterSize : reply.count;
     state.channel.rosterCount[n] = count;
     if (state.channel.channelPort - kFirstChannelPort == n) state.channel.rosterCount[kChannelCount] = count;
-    for (int i = 0; i < count; ++i) state.channel.channelRoster[n][i] = rosterEntry(data, length, i);
+    for (int i = 0; i < count; ++i) state.channel.channelRoster[n][i] = protocol::rosterEntry(data, length, i);
 }
 
 void handleSupervisorReply(ControlUi& ui, const char* installerUrl,
                            const std::uint8_t* data, std::size_t length) {
-    const SupervisorReply reply = parseSupervisorReply(data, length);
-    if (reply.code == kSupervisorUpdateRequired) {
+    const protocol::SupervisorReply reply = protocol::parseSupervisorReply(data, length);
+    if (reply.code == protocol::kSupervisorUpdateRequired) {
         ui.showWarningBox(kUpdateRequiredText, kSupervisorCaption);
         ui.openUrl(installerUrl != nullptr ? installerUrl : configuredInstallerUrl());
         ui.destroyMainWindow();
-    } else if (reply.code == kSupervisorClosing) {
+    } else if (reply.code == protocol::kSupervisorClosing) {
         ui.showSupervisorNotice(kSupervisorClosingText);
         ui.destroyMainWindow();
     }
@@ -72,9 +72,9 @@ void controlStep(ClientState& state, platform::UdpNetwork& udp, platform::Clock&
 
     std::uint8_t* rx = context.controlRxBuffer;
     const ServerReceive r = receiveFromServer(udp, clock, state.link.controlSocket,
-                                              state.link.serverAddress, rx, kDatagramCapacity, kPollMs);
+                                              state.link.serverAddress, rx, protocol::kDatagramCapacity, kPollMs);
     if (r.outcome != ReceiveOutcome::Datagram || r.length == 0) {
-        std::memset(rx, 0, kDatagramCapacity);
+        std::memset(rx, 0, protocol::kDatagramCapacity);
         state.lamps.lampSvc = kLampRed;
         clock.sleepMs(kAfterReplyMs);
         return;
@@ -82,11 +82,11 @@ void controlStep(ClientState& state, platform::UdpNetwork& udp, platform::Clock&
 
     state.lamps.lampSvc = kLampGreen;
     switch (rx[0]) {
-    case kKindRoster:
+    case protocol::kKindRoster:
         handleRosterReply(state, rx, r.length);
         clock.sleepMs(kAfterReplyMs);
         break;
-    case kKindAudio:
+    case protocol::kKindAudio:
         handleSupervisorReply(ui, context.installerUrl, rx, r.length);
         state.lamps.lampSvc = kLampYellow;
         clock.sleepMs(kAfterSupervisorMs);

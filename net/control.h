@@ -4,9 +4,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/client_state.h"
+#include "state/client_state.h"
 #include "net/control_ui.h"
-#include "net/datagrams.h"
+#include "protocol/datagrams.h"
 #include "platform/clock.h"
 #include "platform/udp.h"
 
@@ -14,8 +14,8 @@ namespace orvane::net {
 
 // The control thread's own state between steps.
 struct ControlContext {
-    std::uint8_t phase = kKindRoster;  // 'L' roster polls, 'A' supervisor query
-    std::uint8_t controlRxBuffer[kDatagramCapacity] = {};
+    std::uint8_t phase = protocol::kKindRoster;  // 'L' roster polls, 'A' supervisor query
+    std::uint8_t controlRxBuffer[protocol::kDatagramCapacity] = {};
     const char* installerUrl = nullptr;  // null: the address configured in the build
 };
 

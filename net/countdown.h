@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/client_state.h"
+#include "state/client_state.h"
 
 namespace orvane::net {
 

@@ -1,6 +1,6 @@
 #include "net/keepalive.h"
 
-#include "net/datagrams.h"
+#include "protocol/datagrams.h"
 
 namespace orvane::net {
 
@@ -18,11 +18,11 @@ void keepaliveStep(ClientState& state, platform::UdpNetwork& udp, platform::Cloc
     std::int32_t phase = state.link.keepalivePhase + 1;
     if (phase >= 3 || phase < 0) phase = 0;
     state.link.keepalivePhase = phase;
-    const KeepaliveVariant variant =
-        phase == 1 ? KeepaliveVariant::N : phase == 2 ? KeepaliveVariant::D : KeepaliveVariant::V;
+    const protocol::KeepaliveVariant variant =
+        phase == 1 ? protocol::KeepaliveVariant::N : phase == 2 ? protocol::KeepaliveVariant::D : protocol::KeepaliveVariant::V;
 
-    std::uint8_t buffer[kDatagramCapacity];
-    std::size_t n = buildKeepalive(buffer, variant, state.identity.accountNumber,
+    std::uint8_t buffer[protocol::kDatagramCapacity];
+    std::size_t n = protocol::buildKeepalive(buffer, variant, state.identity.accountNumber,
                                    state.identity.machineId, state.identity.versionText);
     udp.sendTo(state.link.voiceSocket, buffer, n, state.link.serverAddress,
                static_cast<std::uint16_t>(state.channel.channelPort.load()));

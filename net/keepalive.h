@@ -3,7 +3,7 @@
 // every 10 to 30 ms depending on the server load.
 #include <atomic>
 
-#include "core/client_state.h"
+#include "state/client_state.h"
 #include "platform/clock.h"
 #include "platform/udp.h"
 

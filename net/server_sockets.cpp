@@ -1,6 +1,6 @@
 #include "net/server_sockets.h"
 
-#include "net/datagrams.h"
+#include "protocol/datagrams.h"
 
 #ifndef ORVANE_VOICE_SERVER
 #define ORVANE_VOICE_SERVER "127.0.0.1"
@@ -38,27 +38,27 @@ platform::SocketHandle openOne(platform::UdpNetwork& udp, Relaxed<std::int32_t>&
 int openServerSockets(ClientState& state, platform::UdpNetwork& udp) {
     if (state.link.serverAddress == 0u) state.link.serverAddress = configuredServerAddress();
     const std::uint32_t server = state.link.serverAddress;
-    std::uint8_t hello[kControlHelloBytes];
+    std::uint8_t hello[protocol::kControlHelloBytes];
 
     platform::SocketHandle voice = openOne(udp, state.lamps.lampUdp);
     state.link.voiceSocket = voice;
     if (voice == platform::kInvalidSocket) return -1;
-    std::size_t n = buildVoiceHello(hello);
+    std::size_t n = protocol::buildVoiceHello(hello);
     udp.sendTo(voice, hello, n, server, toPort(state.channel.channelPort));
     state.lamps.lampUdp = kLampYellow;
 
     platform::SocketHandle control = openOne(udp, state.lamps.lampSvc);
     state.link.controlSocket = control;
     if (control == platform::kInvalidSocket) return -1;
-    n = buildControlHello(hello);
+    n = protocol::buildControlHello(hello);
     udp.sendTo(control, hello, n, server, toPort(state.channel.channelPort));
     state.lamps.lampSvc = kLampYellow;
     return 0;
 }
 
 void sendControlRequest(ClientState& state, platform::UdpNetwork& udp, std::int32_t port) {
-    std::uint8_t poll[kRosterPollBytes];
-    std::size_t n = buildRosterPoll(poll);
+    std::uint8_t poll[protocol::kRosterPollBytes];
+    std::size_t n = protocol::buildRosterPoll(poll);
     int sent = udp.sendTo(state.link.controlSocket, poll, n, state.link.serverAddress,
                           toPort(port + kControlPortOffset));
     if (sent < 0) state.lamps.lampSvc = kLampRed;

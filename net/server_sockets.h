@@ -2,7 +2,7 @@
 // The two sockets to the voice server and the hellos that announce the client on them.
 #include <cstdint>
 
-#include "core/client_state.h"
+#include "state/client_state.h"
 #include "platform/udp.h"
 
 namespace orvane::net {

@@ -13,7 +13,7 @@ constexpr std::int32_t kChannel10Port = kLastChannelPort;
 
 // Channel 10 plays "B" voice at one tenth of its level (truncated toward zero).
 void attenuate(std::uint8_t* slot) {
-    for (std::size_t i = 0; i < kAudioPayloadBytes; i += 2) {
+    for (std::size_t i = 0; i < protocol::kAudioPayloadBytes; i += 2) {
         auto s = static_cast<std::int16_t>(slot[i] | (slot[i + 1] << 8));
         auto scaled = static_cast<std::uint16_t>(static_cast<std::int16_t>(s / 10));
         slot[i] = static_cast<std::uint8_t>(scaled & 0xFF);
@@ -33,7 +33,7 @@ void storeBlock(ClientState& state, const std::uint8_t* data, std::size_t length
     if (data == nullptr) {
         std::memset(slot, 0, kAudioBlockBytes);
     } else {
-        copyVoicePayload(data, length, slot);
+        protocol::copyVoicePayload(data, length, slot);
         if (quieter) attenuate(slot);
     }
     index += 1;
@@ -59,12 +59,12 @@ void startVoiceReceive(ClientState& state) {
 }
 
 void handleVoiceDatagram(ClientState& state, const std::uint8_t* data, std::size_t length) {
-    const VoiceDatagram voice = parseVoice(data, length);
+    const protocol::VoiceDatagram voice = protocol::parseVoice(data, length);
     if (!voice.isVoice) {
         state.lamps.lampTst = kLampYellow;
         return;
     }
-    const VoiceHeader& h = voice.header;
+    const protocol::VoiceHeader& h = voice.header;
     if (h.sequence == state.channel.lastVoiceSequence) {
         state.lamps.lampTst = kLampRed;
         return;
@@ -72,16 +72,16 @@ void handleVoiceDatagram(ClientState& state, const std::uint8_t* data, std::size
     state.channel.lastVoiceSequence = h.sequence;
     state.lamps.lampTst = kLampGreen;
 
-    if (h.content == kContentSilence) {
+    if (h.content == protocol::kContentSilence) {
         storeBlock(state, nullptr, 0, false);
-    } else if (h.content == kContentAudio) {
-        const bool quieter = h.kind == kKindVoiceB && state.channel.channelPort == kChannel10Port;
+    } else if (h.content == protocol::kContentAudio) {
+        const bool quieter = h.kind == protocol::kKindVoiceB && state.channel.channelPort == kChannel10Port;
         storeBlock(state, data, length, quieter);
     }
 
     if (!state.isTransmitting()) {
         const std::int32_t rx = state.lamps.rxChaserIndex;
-        if (rx >= 0 && rx < 16) state.lamps.chaserLeds[rx] = kLampGreen;
+        if (rx >= 0 && rx < kChaserLedCount) state.lamps.chaserLeds[rx] = kLampGreen;
     }
 
     state.channel.echoByte = h.echo;

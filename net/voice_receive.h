@@ -5,8 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/client_state.h"
-#include "net/datagrams.h"
+#include "state/client_state.h"
+#include "protocol/datagrams.h"
 #include "platform/clock.h"
 #include "platform/udp.h"
 
@@ -14,7 +14,7 @@ namespace orvane::net {
 
 // The thread's receive buffer; cleared whenever a wait or receive yields nothing.
 struct VoiceReceiveBuffer {
-    std::uint8_t bytes[kDatagramCapacity] = {};
+    std::uint8_t bytes[protocol::kDatagramCapacity] = {};
 };
 
 // What the thread does once before its first wait: an empty jitter ring, write index 5.

@@ -6,6 +6,7 @@
 #include <system_error>
 #include <thread>
 
+#include "base/text.h"
 #include "speech/speech_datagrams.h"
 
 namespace orvane::parlo {
@@ -19,24 +20,6 @@ constexpr platform::Font kSmallFont{"Segoe UI", 14, 400};
 constexpr int kReceiveWaitMs = 1000;
 }  // namespace
 
-std::u16string utf16Of(const char* utf8) {
-    std::u16string out;
-    const auto* s = reinterpret_cast<const unsigned char*>(utf8);
-    while (*s) {
-        std::uint32_t c = *s++;
-        int more = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-        if (more) c &= (0x3F >> more);
-        while (more-- > 0 && (*s & 0xC0) == 0x80) c = (c << 6) | (*s++ & 0x3F);
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(c));
-        }
-    }
-    return out;
-}
 
 void ParloWindow::onPaint(platform::Window& w) {
     const int width = w.clientWidth();
@@ -94,10 +77,10 @@ ParloRun runParlo(platform::Ui& ui, platform::System& system, platform::UdpNetwo
         if (socket == platform::kInvalidSocket) udp.cleanup();
     }
 
-    speak(speakCtx, utf16Of(kGreeting));
+    speak(speakCtx, base::utf8ToUtf16(kGreeting));
     if (!system.namedMutexExists(kOrvaneMutex)) {
-        speak(speakCtx, utf16Of(kNoOrvane1));
-        speak(speakCtx, utf16Of(kNoOrvane2));
+        speak(speakCtx, base::utf8ToUtf16(kNoOrvane1));
+        speak(speakCtx, base::utf8ToUtf16(kNoOrvane2));
         ui.messageBox(nullptr, kNoOrvaneText, kNoOrvaneCaption, platform::MessageIcon::Error);
         if (socket != platform::kInvalidSocket) {
             udp.close(socket);
@@ -106,8 +89,8 @@ ParloRun runParlo(platform::Ui& ui, platform::System& system, platform::UdpNetwo
         run.code = 1;  // the instance mutex goes with the process
         return run;
     }
-    speak(speakCtx, utf16Of(kHowTo1));
-    speak(speakCtx, utf16Of(kHowTo2));
+    speak(speakCtx, base::utf8ToUtf16(kHowTo1));
+    speak(speakCtx, base::utf8ToUtf16(kHowTo2));
 
     try {
         std::thread([&ui, &udp, &speakCtx, socket, window] {

@@ -55,6 +55,4 @@ struct ParloRun {
 
 ParloRun runParlo(platform::Ui& ui, platform::System& system, platform::UdpNetwork& udp, SpeakContext& speak);
 
-std::u16string utf16Of(const char* utf8);
-
 }  // namespace orvane::parlo

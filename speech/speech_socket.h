@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/client_state.h"
+#include "state/client_state.h"
 #include "platform/clock.h"
 #include "platform/udp.h"
 

@@ -3,7 +3,7 @@
 // Parlo or asks it to end, and the right-click help shown in the ticker and spoken by Parlo.
 #include <string>
 
-#include "core/client_state.h"
+#include "state/client_state.h"
 #include "platform/canvas.h"
 #include "platform/system.h"
 #include "platform/udp.h"

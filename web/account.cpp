@@ -2,14 +2,13 @@
 
 #include <string>
 
-#include "core/text.h"
+#include "base/text.h"
 #include "platform/system.h"
 #include "platform/ui.h"
 #include "web/account_reply.h"
+#include "web/account_view.h"
 #include "web/decoders.h"
 #include "web/https_lamp.h"
-#include "web/notice.h"
-#include "web/talker_card.h"
 #include "web/web_client.h"
 #include "web/web_paths.h"
 #include "web/xml_tags.h"
@@ -42,8 +41,7 @@ void readField(std::span<const std::uint8_t> body, const char* tag, char (&field
 
 void showTalkerPicture(WebState& web, std::int32_t length) {
     const auto picture = decodePng(web, length);
-    platform::Window* main = web.state.ui.mainWindow;
-    if (picture && main != nullptr) drawTalkerPicture(*main, *picture);
+    if (picture && web.view != nullptr) web.view->showTalkerPicture(*picture);
 }
 
 void showTalkerCard(WebState& web, std::span<const std::uint8_t> body) {
@@ -56,8 +54,7 @@ void showTalkerCard(WebState& web, std::span<const std::uint8_t> body) {
     decodeEacute(firstName);
     decodeEacute(town);
     decodeEacute(phrase);
-    platform::Window* main = web.state.ui.mainWindow;
-    if (main != nullptr) drawTalkerCard(*main, web.state.ui.backgroundColour, firstName, town, phrase);
+    if (web.view != nullptr) web.view->showTalkerCard(web.state.ui.backgroundColour, firstName, town, phrase);
 }
 
 void storeOwnCard(AccountProfile& p, std::span<const std::uint8_t> body) {
@@ -81,7 +78,7 @@ void storeOwnParameters(WebState& web, std::span<const std::uint8_t> body) {
 void stopProgram(WebState& web, const std::string& message, bool openInstaller) {
     platform::Window* main = web.state.ui.mainWindow;
     if (main != nullptr) main->setEnabled(false);
-    showTwoPartNotice(web.ui, kStopPrefix, message);
+    if (web.view != nullptr) web.view->showStopNotice(kStopPrefix, message);
     if (openInstaller && web.system != nullptr) web.system->openUrl(web.installerUrl);
     web.stopRequested = true;
     if (main == nullptr) return;
@@ -143,7 +140,7 @@ std::int32_t startupAccountFetches(WebState& web) {
     if (params == 0 && web.ui != nullptr) {
         platform::Window* main = web.state.ui.mainWindow;
         if (main != nullptr) main->setEnabled(false);
-        web.ui->messageBox(main, cp1252ToUtf8(kNoParametersText), cp1252ToUtf8(kNoParametersCaption),
+        web.ui->messageBox(main, base::cp1252ToUtf8(kNoParametersText), base::cp1252ToUtf8(kNoParametersCaption),
                            platform::MessageIcon::None);
         if (main != nullptr) main->setEnabled(true);
     }

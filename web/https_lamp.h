@@ -4,7 +4,7 @@
 // never set back when a request ends.
 #include <cstdint>
 
-#include "core/client_state.h"
+#include "state/client_state.h"
 
 namespace orvane::web {
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/text.h"
+#include "base/text.h"
 #include "platform/file.h"
 #include "platform/ui.h"
 #include "web/https_lamp.h"
@@ -46,7 +46,7 @@ long loadFile(WebState& web, std::FILE* file) {
 
 void fillTrailer(WebState& web, const std::string& pathUtf8, long size, std::int32_t channelIndex) {
     std::uint8_t* rec = web.uploadRecord;
-    const std::string name = utf8ToCp1252(lastComponent(pathUtf8));
+    const std::string name = base::utf8ToCp1252(lastComponent(pathUtf8));
     std::memset(rec + kUploadNameOffset, 0, kUploadNameSize);
     const std::size_t nameLength = std::min(name.size(), kUploadNameSize - 1);
     std::memcpy(rec + kUploadNameOffset, name.data(), nameLength);
@@ -56,7 +56,7 @@ void fillTrailer(WebState& web, const std::string& pathUtf8, long size, std::int
 }
 
 std::int32_t send(WebState& web, Session& session, const std::string& pathUtf8, std::int32_t channelIndex) {
-    if (utf8ToCp1252(pathUtf8).size() + 1 > kMaxUploadPathBytes) return -1;
+    if (base::utf8ToCp1252(pathUtf8).size() + 1 > kMaxUploadPathBytes) return -1;
     std::FILE* file = platform::openFileForReading(pathUtf8);
     if (file == nullptr) return -1;
     long size = -1;

@@ -1,8 +1,8 @@
 #pragma once
 // Everything the web client keeps for the whole process: the reply buffer that every GET fills,
 // the request in progress, the activity counters of the HTTPS lamp, the account profile, the
-// talker memory, the upload record and the canvas window's picture. About 20 MB, so it is made
-// once, apart from ClientState, and never copied.
+// talker memory and the upload record. About 20 MB, so it is made once, apart from
+// ClientState, and never copied.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "core/client_state.h"
+#include "state/client_state.h"
 #include "platform/https.h"
 #include "platform/image.h"
 
@@ -22,6 +22,8 @@ class WindowHandler;
 }  // namespace orvane::platform
 
 namespace orvane::web {
+
+class AccountView;
 
 inline constexpr std::size_t kResponseCapacity = 10'000'000;
 inline constexpr std::size_t kUploadDataSize = 10'000'000;
@@ -63,7 +65,8 @@ public:
 
     ClientState& state;
     platform::Https& https;
-    platform::Ui* ui = nullptr;          // message boxes, file chooser, canvas window
+    platform::Ui* ui = nullptr;          // message boxes, file chooser
+    AccountView* view = nullptr;         // what the account fetches show (drawn by display/)
     platform::System* system = nullptr;  // the browser
 
     // Build values, replaceable by tests and the lab.
@@ -90,13 +93,6 @@ public:
 
     // The upload record, sent whole from here (layout in picture_upload.h).
     std::uint8_t uploadRecord[kUploadRecordSize];
-
-    // Canvas window (user-interface thread only).
-    platform::Window* canvasWindow = nullptr;
-    bool canvasOpen = false;
-    bool sharedPictureLoaded = false;
-    std::optional<platform::Image> sharedPicture;
-    std::unique_ptr<platform::WindowHandler> canvasHandler;
 };
 
 // The process's web state, made on first call with the system's HTTPS. Lives until exit.

@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "core/client.h"
+#include "app/client.h"
 #include "tests/fakes/fake_system.h"
 #include "tests/fakes/recording_services.h"
 

@@ -3,7 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include "net/audio_sender.h"
-#include "net/datagrams.h"
+#include "protocol/datagrams.h"
 #include "net/voice_receive.h"
 #include "tests/fakes/replay_udp.h"
 
@@ -13,7 +13,7 @@ namespace {
 constexpr std::uint32_t kServer = 0x0A000001;
 
 void fillFrame(std::uint8_t* frame) {
-    for (std::size_t i = 0; i < kAudioPayloadBytes; ++i) frame[i] = static_cast<std::uint8_t>(i * 37 + 5);
+    for (std::size_t i = 0; i < protocol::kAudioPayloadBytes; ++i) frame[i] = static_cast<std::uint8_t>(i * 37 + 5);
 }
 
 void BM_SendAudioFrame_InMemory(benchmark::State& bench) {
@@ -21,7 +21,7 @@ void BM_SendAudioFrame_InMemory(benchmark::State& bench) {
     state.link.serverAddress = kServer;
     state.link.voiceSocket = 3;
     test::ReplayUdp udp;
-    std::uint8_t frame[kAudioPayloadBytes];
+    std::uint8_t frame[protocol::kAudioPayloadBytes];
     fillFrame(frame);
     for (auto _ : bench) sendAudioFrame(state, udp, frame);
     benchmark::DoNotOptimize(state.audio.leftNeedle.load());
@@ -36,7 +36,7 @@ void BM_SendAudioFrame_Loopback(benchmark::State& bench) {
     platform::SocketHandle sink = udp.openBound(platform::kLoopback, 0);
     state.link.voiceSocket = udp.openBound(0, 0);
     state.channel.channelPort = udp.localPort(sink);
-    std::uint8_t frame[kAudioPayloadBytes];
+    std::uint8_t frame[protocol::kAudioPayloadBytes];
     fillFrame(frame);
     for (auto _ : bench) sendAudioFrame(state, udp, frame);
     udp.close(state.link.voiceSocket);
@@ -51,12 +51,12 @@ void voiceReceive(benchmark::State& bench, std::uint8_t kind, std::int32_t port)
     state.channel.channelPort = port;
     test::ReplayUdp udp;
     test::InstantClock clock;
-    std::uint8_t frame[kAudioPayloadBytes];
+    std::uint8_t frame[protocol::kAudioPayloadBytes];
     fillFrame(frame);
-    std::uint8_t d[kVoiceDatagramBytes];
-    VoiceHeader h;
+    std::uint8_t d[protocol::kVoiceDatagramBytes];
+    protocol::VoiceHeader h;
     h.kind = kind;
-    udp.set(d, buildVoice(d, h, frame), kServer);
+    udp.set(d, protocol::buildVoice(d, h, frame), kServer);
     VoiceReceiveBuffer buffer;
     startVoiceReceive(state);
     for (auto _ : bench) voiceReceiveStep(state, udp, clock, buffer);
@@ -76,11 +76,11 @@ void BM_VoiceReceiveStep_Loopback(benchmark::State& bench) {
     state.link.voiceSocket = udp.openBound(0, 0);
     platform::SocketHandle server = udp.openBound(platform::kLoopback, 0);
     const std::uint16_t clientPort = udp.localPort(state.link.voiceSocket);
-    std::uint8_t frame[kAudioPayloadBytes];
+    std::uint8_t frame[protocol::kAudioPayloadBytes];
     fillFrame(frame);
-    std::uint8_t d[kVoiceDatagramBytes];
-    VoiceHeader h;
-    std::size_t n = buildVoice(d, h, frame);
+    std::uint8_t d[protocol::kVoiceDatagramBytes];
+    protocol::VoiceHeader h;
+    std::size_t n = protocol::buildVoice(d, h, frame);
     test::InstantClock clock;
     VoiceReceiveBuffer buffer;
     for (auto _ : bench) {

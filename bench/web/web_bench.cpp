@@ -9,7 +9,7 @@
 #include <memory>
 #include <mutex>
 
-#include "core/client_state.h"
+#include "state/client_state.h"
 #include "servers/web/png_writer.h"
 #include "tests/integration/web/web_server_fixture.h"
 #include "web/account.h"

@@ -2,7 +2,7 @@
 // Every ClientState field the voice network writes must stay in its range whatever arrives.
 #include <cstdlib>
 
-#include "core/client_state.h"
+#include "state/client_state.h"
 
 namespace orvane::fuzz {
 

@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "net/datagrams.h"
+#include "protocol/datagrams.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace orvane::net;

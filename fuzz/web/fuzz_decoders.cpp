@@ -5,7 +5,7 @@
 #include <cstring>
 #include <memory>
 
-#include "core/client_state.h"
+#include "state/client_state.h"
 #include "platform/https.h"
 #include "web/decoders.h"
 

@@ -1,5 +1,4 @@
 # Sound devices and endpoints on PulseAudio (libpulse, also served by PipeWire's pulse server).
-find_package(PkgConfig REQUIRED)
 pkg_check_modules(ORVANE_LIBPULSE REQUIRED IMPORTED_TARGET libpulse)
 orvane_library(orvane_platform_audio
   SOURCES
@@ -8,5 +7,5 @@ orvane_library(orvane_platform_audio
     ${CMAKE_CURRENT_LIST_DIR}/pulse_playback.cpp
     ${CMAKE_CURRENT_LIST_DIR}/pulse_audio_system.cpp
     ${CMAKE_CURRENT_LIST_DIR}/pulse_endpoints.cpp
-  DEPS Threads::Threads
+  DEPS orvane_base Threads::Threads
   PRIVATE_DEPS PkgConfig::ORVANE_LIBPULSE)

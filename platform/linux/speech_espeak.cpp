@@ -12,6 +12,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "base/text.h"
+#include "base/wav.h"
 #include "platform/speech_synth.h"
 
 namespace orvane::platform {
@@ -53,63 +55,9 @@ std::string bcp47(const char* tag) {
     return out;
 }
 
-std::string utf16ToUtf8(std::u16string_view text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        std::uint32_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = 0xFFFD;
-        }
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else if (c < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-    }
-    return out;
-}
-
-void put32(std::vector<std::uint8_t>& v, std::uint32_t x) {
-    for (int i = 0; i < 4; ++i) v.push_back(static_cast<std::uint8_t>(x >> (8 * i)));
-}
-void put16(std::vector<std::uint8_t>& v, std::uint16_t x) {
-    v.push_back(static_cast<std::uint8_t>(x));
-    v.push_back(static_cast<std::uint8_t>(x >> 8));
-}
-void putTag(std::vector<std::uint8_t>& v, const char* tag) { v.insert(v.end(), tag, tag + 4); }
 
 std::vector<std::uint8_t> wavOf(const std::vector<std::int16_t>& samples, int rate) {
-    const std::uint32_t dataBytes = static_cast<std::uint32_t>(samples.size() * 2);
-    std::vector<std::uint8_t> w;
-    w.reserve(44 + dataBytes);
-    putTag(w, "RIFF");
-    put32(w, 36 + dataBytes);
-    putTag(w, "WAVE");
-    putTag(w, "fmt ");
-    put32(w, 16);
-    put16(w, 1);  // PCM
-    put16(w, 1);  // mono
-    put32(w, static_cast<std::uint32_t>(rate));
-    put32(w, static_cast<std::uint32_t>(rate) * 2);
-    put16(w, 2);
-    put16(w, 16);
-    putTag(w, "data");
-    put32(w, dataBytes);
-    for (std::int16_t s : samples) put16(w, static_cast<std::uint16_t>(s));
-    return w;
+    return base::encodeWavPcm16(samples, 1, rate);
 }
 
 // The default voice: the program speaks French.
@@ -149,7 +97,7 @@ public:
     }
 
     bool synthesizeToWav(std::u16string_view text, std::vector<std::uint8_t>& wav) override {
-        const std::string utf8 = utf16ToUtf8(text);
+        const std::string utf8 = base::utf16ToUtf8(text);
         std::vector<std::int16_t> samples;
         std::lock_guard<std::mutex> guard(engineLock());
         const int rate = engineRate();

@@ -8,6 +8,7 @@
 #include <cwchar>
 #include <cwctype>
 
+#include "base/wav.h"
 #include "platform/speech_synth.h"
 #include "platform/win32/speech_sapi.h"
 #include "platform/win32/wide.h"
@@ -99,30 +100,14 @@ std::wstring backslashed(const std::string& path) {
     return wide;
 }
 
-void put32(std::vector<std::uint8_t>& v, std::uint32_t x) {
-    for (int i = 0; i < 4; ++i) v.push_back(static_cast<std::uint8_t>(x >> (8 * i)));
-}
-void put16(std::vector<std::uint8_t>& v, std::uint16_t x) {
-    v.push_back(static_cast<std::uint8_t>(x));
-    v.push_back(static_cast<std::uint8_t>(x >> 8));
-}
-void putTag(std::vector<std::uint8_t>& v, const char* tag) { v.insert(v.end(), tag, tag + 4); }
-
 // The samples behind a RIFF header, "fmt " and "data" chunk, as a WAV file has them.
 void wavHeader(std::vector<std::uint8_t>& w, const WAVEFORMATEX& f, std::uint32_t dataBytes) {
-    putTag(w, "RIFF");
-    put32(w, 36 + dataBytes);
-    putTag(w, "WAVE");
-    putTag(w, "fmt ");
-    put32(w, 16);
-    put16(w, f.wFormatTag);
-    put16(w, f.nChannels);
-    put32(w, f.nSamplesPerSec);
-    put32(w, f.nAvgBytesPerSec);
-    put16(w, f.nBlockAlign);
-    put16(w, f.wBitsPerSample);
-    putTag(w, "data");
-    put32(w, dataBytes);
+    base::WavFormat format;
+    format.formatTag = f.wFormatTag;
+    format.channels = f.nChannels;
+    format.sampleRate = f.nSamplesPerSec;
+    format.bitsPerSample = f.wBitsPerSample;
+    base::appendWavHeader(w, format, dataBytes);
 }
 
 class SapiSynthesizer final : public SpeechSynthesizer {
@@ -213,7 +198,7 @@ private:
         const auto dataBytes = static_cast<std::uint32_t>(size);
         LARGE_INTEGER zero{};
         if (FAILED(memory->Seek(zero, STREAM_SEEK_SET, nullptr))) return false;
-        wav.reserve(44 + static_cast<std::size_t>(dataBytes));
+        wav.reserve(base::kWavHeaderBytes + static_cast<std::size_t>(dataBytes));
         wavHeader(wav, format, dataBytes);
         const std::size_t start = wav.size();
         wav.resize(start + dataBytes);

@@ -1,26 +1,23 @@
 #pragma once
-// UTF-8 <-> UTF-16 for the W functions.
-#include <windows.h>
-
+// UTF-8 <-> UTF-16 for the W functions (wchar_t is UTF-16 on Windows), with the one
+// conversion of base/: malformed input becomes U+FFFD.
 #include <string>
 #include <string_view>
 
+#include "base/text.h"
+
 namespace orvane::platform::win32 {
 
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "the W functions take UTF-16");
+
 inline std::wstring widen(std::string_view utf8) {
-    if (utf8.empty()) return {};
-    int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
-    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
-    return out;
+    const std::u16string wide = base::utf8ToUtf16(utf8);
+    return std::wstring(wide.begin(), wide.end());
 }
 
 inline std::string narrow(std::wstring_view wide) {
-    if (wide.empty()) return {};
-    int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n, nullptr, nullptr);
-    return out;
+    const std::u16string utf16(wide.begin(), wide.end());
+    return base::utf16ToUtf8(utf16);
 }
 
 }  // namespace orvane::platform::win32

@@ -5,16 +5,16 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "net/datagrams.h"
+#include "protocol/datagrams.h"
 
 namespace orvane::server {
 
 inline constexpr int kServerChannels = 11;
 inline constexpr std::uint16_t kFirstVoicePort = 30000;
 inline constexpr std::uint16_t kFirstControlPort = 31000;
-inline constexpr std::size_t kAudioDatagramBytes = net::kAudioDatagramBytes;
-inline constexpr std::size_t kVoiceHeaderBytes = net::kAudioHeaderBytes;
-inline constexpr std::size_t kAudioPayloadBytes = net::kAudioPayloadBytes;
+inline constexpr std::size_t kAudioDatagramBytes = protocol::kAudioDatagramBytes;
+inline constexpr std::size_t kVoiceHeaderBytes = protocol::kAudioHeaderBytes;
+inline constexpr std::size_t kAudioPayloadBytes = protocol::kAudioPayloadBytes;
 inline constexpr std::size_t kMaxRosterAccounts = 16;
 
 enum class InboundKind {

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "protocol/datagrams.h"
 #include "servers/voice/client_table.h"
 #include "servers/voice/endpoint.h"
 #include "servers/voice/load_meter.h"
@@ -101,7 +102,7 @@ private:
     std::uint16_t closing_[kMaxPendingCloses] = {};  // accounts told 240, until they are gone
     int closingCount_ = 0;
 
-    std::uint8_t headers_[kMaxClients][24] = {};  // one voice header per recipient
+    std::uint8_t headers_[kMaxClients][protocol::kAudioHeaderBytes] = {};  // one voice header per recipient
     char logLine_[256] = {};
 };
 

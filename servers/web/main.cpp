@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "core/text.h"
+#include "base/text.h"
 #include "servers/web/demo_seed.h"
 #include "servers/web/http_server.h"
 #include "servers/web/store.h"
@@ -203,7 +203,7 @@ int operatorCommand(Store& store, const Args& a) {
             return 0;
         }
         if (!parseInt(a.get("status"), 0, 255, value)) return fail("bad --status (0..255)");
-        const std::string message = orvane::utf8ToCp1252(a.get("message"));
+        const std::string message = orvane::base::utf8ToCp1252(a.get("message"));
         if (message.size() > 58) return fail("--message is longer than 58 bytes");
         return store.setStatus(a.get("machine"), value, message) ? 0 : fail("cannot store the status");
     }
@@ -212,7 +212,7 @@ int operatorCommand(Store& store, const Args& a) {
         if (!parseInt(a.get("channel"), 0, 10, value)) return fail("bad --channel (0..10)");
         if (!readBytes(a.get("file"), data)) return fail("cannot read --file");
         const std::string name = std::filesystem::path(a.get("file")).filename().string();
-        return store.setSharedPicture(value, {orvane::utf8ToCp1252(name), data}) ? 0 : fail("cannot store");
+        return store.setSharedPicture(value, {orvane::base::utf8ToCp1252(name), data}) ? 0 : fail("cannot store");
     }
     if (!parseInt(a.get("account"), 1, 65535, number)) return fail("bad --account (1..65535)");
     if (!store.accountByNumber(number)) return fail("no account " + std::to_string(number));

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "core/startup_services.h"
+#include "app/startup_services.h"
 
 namespace orvane::test {
 

@@ -11,7 +11,7 @@
 #include "audio/audio_engine.h"
 #include "audio/endpoint_volume.h"
 #include "net/audio_sender.h"
-#include "net/datagrams.h"
+#include "protocol/datagrams.h"
 #include "platform/udp.h"
 #include "tests/fakes/fake_audio.h"
 #include "tests/fakes/pulse_fixture.h"
@@ -100,9 +100,9 @@ TEST(AudioEnginePulse, TransmittingSendsTheRecordedSignalBitExactInConsecutiveDa
     std::uint8_t d[2048];
     while (sent.size() < (blocks - 2) * kAudioBlockBytes && udp.waitReadable(voiceServer, 10000) == 1) {
         int n = udp.receiveFrom(voiceServer, d, sizeof d, nullptr, nullptr);
-        ASSERT_EQ(n, static_cast<int>(net::kAudioDatagramBytes));
+        ASSERT_EQ(n, static_cast<int>(protocol::kAudioDatagramBytes));
         sequences.push_back(d[1]);
-        sent.insert(sent.end(), d + net::kAudioHeaderBytes, d + n);
+        sent.insert(sent.end(), d + protocol::kAudioHeaderBytes, d + n);
     }
     state.setTransmit(false);
     ASSERT_TRUE(waitFor([&] { return state.lamps.lampTxRx == kLampBlue; }));

@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <memory>
 
-#include "core/client.h"
-#include "core/text.h"
+#include "app/client.h"
+#include "base/text.h"
 #include "tests/fakes/fake_system.h"
 #include "tests/fakes/qt_test_ui.h"
 #include "tests/fakes/recording_services.h"

@@ -7,7 +7,7 @@
 
 #include "platform/canvas.h"
 #include "tests/fakes/qt_test_ui.h"
-#include "web/talker_card.h"
+#include "display/talker_card.h"
 
 namespace orvane {
 namespace {
@@ -75,14 +75,14 @@ TEST(TextHeights, APositiveHeightIsTheCellAndANegativeOneTheGlyphs) {
 
 TEST(TextHeights, ATownAfterALongerOneLeavesNothingBelowTheClearedStrip) {
     test::testUi();
-    const platform::Rect strip = web::kTalkerNameStrip;
+    const platform::Rect strip = display::kTalkerNameStrip;
     Image img = canvasImage(330, 360);
     const Font card{"Arial", 20, 700};
     auto drawCard = [&](const char* first, const char* town) {
         auto c = platform::createImageCanvas(img);
         c->fillRect(strip, kBackground);
-        c->text(web::kTalkerFirstNameAt.x, web::kTalkerFirstNameAt.y, first, card, rgb(255, 255, 255), std::nullopt);
-        c->text(web::kTalkerTownAt.x, web::kTalkerTownAt.y, town, card, rgb(255, 255, 255), std::nullopt);
+        c->text(display::kTalkerFirstNameAt.x, display::kTalkerFirstNameAt.y, first, card, rgb(255, 255, 255), std::nullopt);
+        c->text(display::kTalkerTownAt.x, display::kTalkerTownAt.y, town, card, rgb(255, 255, 255), std::nullopt);
     };
     drawCard("Gypsy", "Puy-l\xC3\xA9v\xC3\xAAque Jqg");  // descenders in both names
     drawCard("Yo", "Lyon");

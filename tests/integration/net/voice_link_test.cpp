@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "net/control.h"
-#include "net/datagrams.h"
+#include "protocol/datagrams.h"
 #include "net/keepalive.h"
 #include "net/server_sockets.h"
 #include "net/voice_receive.h"
@@ -80,18 +80,18 @@ struct VoiceLink : ::testing::Test {
     }
     void sendVoice(std::uint8_t sequence, std::int8_t load, std::uint16_t account = 100, std::int8_t echo = 0,
                    std::int16_t sample = 0) {
-        std::uint8_t payload[kAudioPayloadBytes];
+        std::uint8_t payload[protocol::kAudioPayloadBytes];
         for (std::size_t i = 0; i < sizeof payload; i += 2) {
             payload[i] = static_cast<std::uint8_t>(static_cast<std::uint16_t>(sample) & 0xFF);
             payload[i + 1] = static_cast<std::uint8_t>(static_cast<std::uint16_t>(sample) >> 8);
         }
-        VoiceHeader h;
+        protocol::VoiceHeader h;
         h.sequence = sequence;
         h.load = load;
         h.account = account;
         h.echo = echo;
-        std::uint8_t d[kVoiceDatagramBytes];
-        std::size_t n = buildVoice(d, h, payload);
+        std::uint8_t d[protocol::kVoiceDatagramBytes];
+        std::size_t n = protocol::buildVoice(d, h, payload);
         server.send(server.channel(0), d, n, voiceHello.address, voiceHello.port);
     }
 };
@@ -112,7 +112,7 @@ TEST_F(VoiceLink, HellosComeFromTwoSocketsThenKeepalivesNDVInOrder) {
         Received k = server.receive(server.channel(0));
         ASSERT_EQ(k.bytes.size(), lengths[i % 3]) << i;
         EXPECT_EQ(k.port, voiceHello.port);
-        Keepalive parsed = parseKeepalive(k.bytes.data(), k.bytes.size());
+        protocol::Keepalive parsed = protocol::parseKeepalive(k.bytes.data(), k.bytes.size());
         ASSERT_TRUE(parsed.valid);
         EXPECT_EQ(k.bytes[9], tags[i % 3]);
         EXPECT_EQ(parsed.account, 19704);
@@ -200,11 +200,11 @@ TEST_F(VoiceLink, ForeignSourcesAreIgnoredOnBothSockets) {
     platform::SocketHandle foreign = udp.openBound(foreignAddress, 0);
     ASSERT_NE(foreign, platform::kInvalidSocket);
 
-    std::uint8_t d[kVoiceDatagramBytes];
-    VoiceHeader h;
+    std::uint8_t d[protocol::kVoiceDatagramBytes];
+    protocol::VoiceHeader h;
     h.sequence = 9;
     h.account = 666;
-    std::size_t n = buildVoice(d, h, nullptr);
+    std::size_t n = protocol::buildVoice(d, h, nullptr);
     udp.sendTo(foreign, d, n, voiceHello.address, voiceHello.port);
     sendVoice(10, 1, 200);
     ASSERT_TRUE(waitFor([&] { return state.channel.talkerAccount == 200; }));
@@ -212,7 +212,7 @@ TEST_F(VoiceLink, ForeignSourcesAreIgnoredOnBothSockets) {
 
     // A closing order from a stranger does nothing; the same from the server closes.
     startControl();
-    std::size_t r = buildSupervisorReply(d, kSupervisorClosing);
+    std::size_t r = protocol::buildSupervisorReply(d, protocol::kSupervisorClosing);
     udp.sendTo(foreign, d, r, controlHello.address, controlHello.port);
     Received poll = server.receive(server.control(0));
     ASSERT_FALSE(poll.bytes.empty());
@@ -251,7 +251,7 @@ TEST_F(VoiceLink, ControlRotationEchoRostersAndSupervisor) {
         // Answer every cycle so that it stays short: a roster of the current channel.
         const std::uint16_t accounts[] = {static_cast<std::uint16_t>(500 + cycle), 19704};
         std::uint8_t d[16];
-        std::size_t n = buildRosterReply(d, 5, 2, accounts);
+        std::size_t n = protocol::buildRosterReply(d, 5, 2, accounts);
         server.send(server.control(5), d, n, controlHello.address, controlHello.port);
     }
     const std::vector<std::vector<int>> expected{{31000, 31005}, {31005}, {31001, 31005}, {31005}};
@@ -263,7 +263,7 @@ TEST_F(VoiceLink, ControlRotationEchoRostersAndSupervisor) {
 
     // An update order: box, installer page, main window destroyed.
     std::uint8_t d[3];
-    std::size_t n = buildSupervisorReply(d, kSupervisorUpdateRequired);
+    std::size_t n = protocol::buildSupervisorReply(d, protocol::kSupervisorUpdateRequired);
     server.send(server.control(0), d, n, controlHello.address, controlHello.port);
     ASSERT_TRUE(waitFor([&] { return ui.calls().size() == 3; }));
     EXPECT_EQ(ui.calls()[0], std::string("box:") + kUpdateRequiredText);

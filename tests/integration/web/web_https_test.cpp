@@ -5,8 +5,8 @@
 #include <fstream>
 #include <thread>
 
-#include "core/client_state.h"
-#include "net/datagrams.h"
+#include "state/client_state.h"
+#include "protocol/datagrams.h"
 #include "servers/web/png_writer.h"
 #include "tests/integration/web/web_server_fixture.h"
 #include "tests/unit/web/fake_ui.h"
@@ -57,9 +57,9 @@ TEST_F(WebHttpsTest, AccountCardAndColourRoundTrip) {
     EXPECT_NE(number, kDefaultAccountNumber);
     EXPECT_EQ(server->store().accountByNumber(number)->machineId, state.identity.machineId);
     std::uint8_t datagram[64];
-    const std::size_t n = net::buildKeepalive(datagram, net::KeepaliveVariant::N, state.identity.accountNumber,
+    const std::size_t n = protocol::buildKeepalive(datagram, protocol::KeepaliveVariant::N, state.identity.accountNumber,
                                               state.identity.machineId, state.identity.versionText);
-    EXPECT_EQ(net::parseKeepalive(datagram, n).account, number);
+    EXPECT_EQ(protocol::parseKeepalive(datagram, n).account, number);
 
     ASSERT_TRUE(server->store().setCard(number, {std::string("Z\xC3\xA9lie"), std::string("Arles"), std::nullopt, std::nullopt, std::nullopt}));
     EXPECT_EQ(web::startupAccountFetches(*web), 0);  // no colour saved yet: the defaults message

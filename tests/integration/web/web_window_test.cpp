@@ -4,12 +4,13 @@
 
 #include <cstring>
 
-#include "core/client_state.h"
+#include "state/client_state.h"
 #include "platform/ui.h"
 #include "servers/web/png_writer.h"
 #include "tests/integration/web/web_server_fixture.h"
 #include "web/account.h"
-#include "web/canvas_window.h"
+#include "display/account_view.h"
+#include "panes/canvas_window.h"
 #include "web/decoders.h"
 
 namespace orvane::test {
@@ -70,6 +71,8 @@ TEST_F(WebWindowTest, TalkerCardAndSharedPicture) {
     web->host = "localhost";
     web->port = server.port();
     web->ui = ui.get();
+    display::MainWindowAccountView view(state, ui.get());
+    web->view = &view;
     platform::WindowSpec spec;
     spec.width = 550;
     spec.height = 730;
@@ -91,15 +94,16 @@ TEST_F(WebWindowTest, TalkerCardAndSharedPicture) {
 
     ASSERT_TRUE(server.store().setSharedPicture(4, {"p.png", webserver::usbIcon(0xE00000)}));
     state.channel.channelPort = 30004;
-    web::toggleCanvasWindow(*web);
-    platform::Window* canvas = web->canvasWindow;
+    panes::CanvasWindow canvasWindow(*web);
+    canvasWindow.toggle();
+    platform::Window* canvas = canvasWindow.window();
     ASSERT_NE(canvas, nullptr);
     canvas->handler()->onPaint(*canvas);
     const std::uint32_t centre = pixelAt(*canvas, canvas->clientWidth() / 2, canvas->clientHeight() / 2);
     EXPECT_GT((centre >> 16) & 0xFF, 0xD0u) << std::hex << centre;  // the enlarged red plug
     EXPECT_LT((centre >> 8) & 0xFF, 0x20u) << std::hex << centre;
     ui->destroyWindow(canvas);
-    EXPECT_FALSE(web->canvasOpen);
+    EXPECT_FALSE(canvasWindow.isOpen());
     platform::setExtraCaFile("");
 }
 

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "audio/endpoint_volume.h"
-#include "core/text.h"
+#include "base/text.h"
 #include "tests/fakes/fake_audio.h"
 
 namespace orvane::audio {
@@ -14,7 +14,7 @@ namespace {
 using test::FakeAudioUi;
 using test::FakeEndpoints;
 
-std::string u8(const char16_t* s) { return utf16ToUtf8({s, u16Length(s, 260)}); }
+std::string u8(const char16_t* s) { return base::utf16ToUtf8({s, base::u16Length(s, 260)}); }
 
 FakeEndpoints twoEndpoints() {
     FakeEndpoints ep;

@@ -102,7 +102,7 @@ TEST_F(Control, RosterReplyFillsTheTable) {
     state.channel.channelPort = 30003;
     std::vector<std::uint8_t> d(7);
     const std::uint16_t accounts[] = {19704, 0x0102};
-    buildRosterReply(d.data(), 3, 2, accounts);
+    protocol::buildRosterReply(d.data(), 3, 2, accounts);
     reply(d);
     step();
     EXPECT_EQ(state.lamps.lampSvc, kLampGreen);
@@ -166,7 +166,7 @@ TEST(RosterReply, ChannelOutsideTheTableIsIgnored) {
         state.channel.channelPort = 30000;
         std::vector<std::uint8_t> d(5);
         const std::uint16_t one[] = {55};
-        buildRosterReply(d.data(), channel, 1, one);
+        protocol::buildRosterReply(d.data(), channel, 1, one);
         handleRosterReply(state, d.data(), d.size());
         for (const auto& c : state.channel.rosterCount) EXPECT_EQ(c, 0) << int(channel);
         for (const auto& row : state.channel.channelRoster)
@@ -191,7 +191,7 @@ TEST_F(Control, SupervisorCodesAndTheirTiming) {
         clock.sleeps.clear();
         context.phase = 'A';
         std::uint8_t d[3];
-        buildSupervisorReply(d, c.code);
+        protocol::buildSupervisorReply(d, c.code);
         reply(std::vector<std::uint8_t>(d, d + 3));
         step();
         EXPECT_EQ(ui.calls, c.calls) << int(c.code);
@@ -211,7 +211,7 @@ TEST_F(Control, SupervisorTextsAreExact) {
 TEST_F(Control, ForeignRepliesAreIgnoredAndUnknownKindsOnlyPause) {
     context.phase = 'A';
     std::uint8_t d[3];
-    buildSupervisorReply(d, 240);
+    protocol::buildSupervisorReply(d, 240);
     reply(std::vector<std::uint8_t>(d, d + 3), 0x7F000002);
     step();
     EXPECT_TRUE(ui.calls.empty());

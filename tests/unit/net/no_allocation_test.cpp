@@ -66,15 +66,15 @@ TEST(SteadyState, NetworkStepsAllocateNothing) {
     test::ReplayUdp udp;
     test::InstantClock clock;
 
-    std::uint8_t frame[kAudioPayloadBytes] = {};
+    std::uint8_t frame[protocol::kAudioPayloadBytes] = {};
     for (std::size_t i = 0; i < sizeof frame; ++i) frame[i] = static_cast<std::uint8_t>(i * 13);
     EXPECT_EQ(allocationsOver(300, [&] { sendAudioFrame(state, udp, frame); }), 0);
     EXPECT_EQ(allocationsOver(300, [&] { keepaliveStep(state, udp, clock); }), 0);
 
-    std::uint8_t voice[kVoiceDatagramBytes];
-    VoiceHeader h;
+    std::uint8_t voice[protocol::kVoiceDatagramBytes];
+    protocol::VoiceHeader h;
     h.kind = 'B';
-    std::size_t n = buildVoice(voice, h, frame);
+    std::size_t n = protocol::buildVoice(voice, h, frame);
     udp.set(voice, n, kServer);
     state.channel.channelPort = kLastChannelPort;
     VoiceReceiveBuffer buffer;
@@ -84,12 +84,12 @@ TEST(SteadyState, NetworkStepsAllocateNothing) {
     SilentUi ui;
     ControlContext context;
     const std::uint16_t accounts[] = {1, 2, 3};
-    n = buildRosterReply(voice, 0, 3, accounts);
+    n = protocol::buildRosterReply(voice, 0, 3, accounts);
     udp.set(voice, n, kServer);
     udp.bumpSequence = false;
     EXPECT_EQ(allocationsOver(100, [&] { controlStep(state, udp, clock, ui, context); }), 0);
     EXPECT_EQ(state.channel.channelRoster[0][2], 3);
-    n = buildSupervisorReply(voice, 240);
+    n = protocol::buildSupervisorReply(voice, 240);
     udp.set(voice, n, kServer);
     EXPECT_EQ(allocationsOver(100, [&] { controlStep(state, udp, clock, ui, context); }), 0);
 

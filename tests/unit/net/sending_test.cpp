@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "net/audio_sender.h"
-#include "core/levels.h"
-#include "net/datagrams.h"
+#include "state/levels.h"
+#include "protocol/datagrams.h"
 #include "net/keepalive.h"
 #include "net/server_sockets.h"
 #include "tests/fakes/fake_udp.h"

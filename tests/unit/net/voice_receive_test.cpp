@@ -27,14 +27,14 @@ std::vector<std::uint8_t> voice(std::uint8_t kind, std::uint8_t sequence, std::u
         payload[i + 1] = u >> 8;
     }
     std::vector<std::uint8_t> d(1024);
-    VoiceHeader h;
+    protocol::VoiceHeader h;
     h.kind = kind;
     h.sequence = sequence;
     h.content = content;
     h.load = load;
     h.echo = echo;
     h.account = account;
-    buildVoice(d.data(), h, payload.data());
+    protocol::buildVoice(d.data(), h, payload.data());
     return d;
 }
 

@@ -10,7 +10,7 @@
 #include <fstream>
 #include <thread>
 
-#include "assets/gif_encoder.h"
+#include "skingen/gif_encoder.h"
 #include "platform/canvas.h"
 #include "platform/image.h"
 #include "platform/ui.h"
@@ -20,15 +20,15 @@ namespace {
 
 TEST(Win32Images, GifFramesAreWholePicturesWithTheirDelays) {
     // Two 4x4 frames: all red, then the left half blue; the second carries only what changed.
-    assets::GifAnimation gif;
+    skingen::GifAnimation gif;
     gif.width = gif.height = 4;
     gif.palette = {0xFF0000, 0x0000FF, 0x000000, 0xFFFFFF};
-    assets::GifFrame first{std::vector<std::uint8_t>(16, 0), 7, -1};
-    assets::GifFrame second{std::vector<std::uint8_t>(16, 0), 12, -1};
+    skingen::GifFrame first{std::vector<std::uint8_t>(16, 0), 7, -1};
+    skingen::GifFrame second{std::vector<std::uint8_t>(16, 0), 12, -1};
     for (int y = 0; y < 4; ++y) second.indices[y * 4] = second.indices[y * 4 + 1] = 1;
     gif.frames = {first, second};
-    assets::keepOnlyChanges(gif.frames, 3);
-    const std::vector<std::uint8_t> bytes = assets::encodeGif(gif);
+    skingen::keepOnlyChanges(gif.frames, 3);
+    const std::vector<std::uint8_t> bytes = skingen::encodeGif(gif);
     ASSERT_FALSE(bytes.empty());
     char dir[MAX_PATH];
     ASSERT_GT(GetTempPathA(MAX_PATH, dir), 0u);

@@ -1,4 +1,4 @@
-#include "web/canvas_window.h"
+#include "panes/canvas_window.h"
 
 #include <gtest/gtest.h>
 
@@ -12,14 +12,15 @@ TEST(FitPicture, ScalesToFitAndCentres) {
         int w, h, pw, ph, left, top, right, bottom;
     } cases[] = {{584, 540, 1000, 500, 0, 124, 584, 416}, {584, 540, 100, 100, 22, 0, 562, 540}, {584, 540, 0, 10, 0, 0, 0, 0}};
     for (const auto& c : cases) {
-        const platform::Rect r = web::fitPicture(c.w, c.h, c.pw, c.ph);
+        const platform::Rect r = panes::fitPicture(c.w, c.h, c.pw, c.ph);
         EXPECT_EQ(std::vector<int>({r.left, r.top, r.right, r.bottom}), std::vector<int>({c.left, c.top, c.right, c.bottom}));
     }
 }
 
 class CanvasTest : public WebTest {
 protected:
-    CanvasTest() { state.channel.channelPort = 30003; }
+    CanvasTest() : canvasWindow(*web) { state.channel.channelPort = 30003; }
+    panes::CanvasWindow canvasWindow;
     FakeWindow* canvas() { return ui.windows.size() > 1 ? ui.windows[1].get() : nullptr; }
     void paint() { canvas()->handler()->onPaint(*canvas()); }
     void command(int id) { canvas()->handler()->onCommand(*canvas(), id); }
@@ -27,11 +28,11 @@ protected:
 
 TEST_F(CanvasTest, OpensBesideTheMainWindowExceptOnChannelZero) {
     state.channel.channelPort = 30000;
-    web::toggleCanvasWindow(*web);
+    canvasWindow.toggle();
     EXPECT_EQ(canvas(), nullptr);
 
     state.channel.channelPort = 30003;
-    web::toggleCanvasWindow(*web);
+    canvasWindow.toggle();
     ASSERT_NE(canvas(), nullptr);
     const platform::WindowSpec& s = canvas()->spec;
     EXPECT_EQ(s.title, "Orvane Echange et Partage");
@@ -45,17 +46,17 @@ TEST_F(CanvasTest, OpensBesideTheMainWindowExceptOnChannelZero) {
     EXPECT_EQ(main->foregroundCalls, 1);  // the keyboard stays with the main window
 
     state.channel.channelPort = 30000;  // on channel 0 a click leaves it open
-    web::toggleCanvasWindow(*web);
+    canvasWindow.toggle();
     EXPECT_TRUE(ui.postedDestroys.empty());
     state.channel.channelPort = 30003;
-    web::toggleCanvasWindow(*web);
+    canvasWindow.toggle();
     EXPECT_EQ(ui.postedDestroys.size(), 1u);
     ui.destroyWindow(canvas());
-    EXPECT_FALSE(web->canvasOpen);
+    EXPECT_FALSE(canvasWindow.isOpen());
 }
 
 TEST_F(CanvasTest, ThePictureIsFetchedOncePerShowingAndKeptOn404) {
-    web::toggleCanvasWindow(*web);
+    canvasWindow.toggle();
     https.queue(FakeReply::ok(pngHeader(1000, 500)));
     paint();
     paint();  // a repaint only scales again
@@ -74,7 +75,7 @@ TEST_F(CanvasTest, ThePictureIsFetchedOncePerShowingAndKeptOn404) {
     command(32001);  // "Envoyer", chooser cancelled: reloads all the same
     https.queue(FakeReply::failing(FakeReply::FailAt::Send));
     paint();
-    EXPECT_FALSE(web->sharedPicture.has_value());  // a failed request leaves no picture
+    EXPECT_FALSE(canvasWindow.picture().has_value());  // a failed request leaves no picture
 }
 
 }  // namespace

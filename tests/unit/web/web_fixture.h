@@ -6,9 +6,10 @@
 #include <memory>
 #include <string>
 
-#include "core/client_state.h"
+#include "state/client_state.h"
 #include "tests/unit/web/fake_https.h"
 #include "tests/unit/web/fake_ui.h"
+#include "display/account_view.h"
 #include "web/web_state.h"
 
 namespace orvane::test {
@@ -25,6 +26,7 @@ class WebTest : public ::testing::Test {
 protected:
     WebTest() : web(std::make_unique<web::WebState>(state, https)) {
         web->ui = &ui;
+        web->view = &view;
         web->system = &browser;
         web->host = "web.test";
         web->port = 4430;
@@ -40,6 +42,7 @@ protected:
     FakeSystem browser;
     FakeWindow* main = nullptr;
     std::unique_ptr<web::WebState> web;
+    display::MainWindowAccountView view{state, &ui};
 };
 
 }  // namespace orvane::test
