@@ -3,7 +3,7 @@
 #   scripts/build.sh [release|asan|tsan|fuzz|win64] [extra cmake args...]
 # Build folders: build/ (release), build-asan/, build-tsan/, build-fuzz/, build-win64/.
 # win64 cross-builds for Windows with mingw-w64 (libraries from scripts/cross-deps.sh); the skin
-# is drawn by the release build's generator (build/assets/orvane_skin_gen) when it exists.
+# is drawn by the release build's generator (build/skingen/orvane_skin_gen) when it exists.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 flavour="${1:-release}"
@@ -28,7 +28,7 @@ case "$flavour" in
                                  -DORVANE_BUILD_FUZZ=ON -DORVANE_BUILD_TESTS=OFF -DORVANE_BUILD_BENCH=OFF) ;;
   win64)   dir=build-win64; args=(-DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchain-mingw64.cmake"
                                  -DORVANE_BUILD_BENCH=OFF)
-           [ -x build/assets/orvane_skin_gen ] && args+=(-DORVANE_HOST_SKIN_GEN="$PWD/build/assets/orvane_skin_gen")
+           [ -x build/skingen/orvane_skin_gen ] && args+=(-DORVANE_HOST_SKIN_GEN="$PWD/build/skingen/orvane_skin_gen")
            bash scripts/cross-deps.sh ;;
   *) echo "unknown flavour $flavour" >&2; exit 2 ;;
 esac
@@ -39,7 +39,7 @@ if [ "$flavour" = fuzz ]; then
 elif [ "$flavour" = win64 ]; then
   # The programs, their skin and the portable unit tests (Parlo once its platform side exists).
   targets=(orvane_win64_tests orvane_win64_programs)
-  [ -x build/assets/orvane_skin_gen ] && targets+=(orvane_skin)
+  [ -x build/skingen/orvane_skin_gen ] && targets+=(orvane_skin)
   cmake --build "$dir" -j "$jobs" --target "${targets[@]}"
 else
   cmake --build "$dir" -j "$jobs"

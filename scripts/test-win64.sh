@@ -12,7 +12,7 @@ start=$(date +%s)
 ORVANE_WIN64=1 bash scripts/install-deps.sh
 # The skin is drawn by the build machine's generator, and the smoke test needs the lab's voice
 # server and tool: the release build's, made here when missing.
-if [ ! -x build/assets/orvane_skin_gen ] || [ ! -x build/run/orvane-voice-server ] || [ ! -x build/run/orvane-lab-tool ]; then
+if [ ! -x build/skingen/orvane_skin_gen ] || [ ! -x build/run/orvane-voice-server ] || [ ! -x build/run/orvane-lab-tool ]; then
   [ -f build/CMakeCache.txt ] || cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
   cmake --build build -j "$jobs" --target orvane_skin_gen orvane-voice-server orvane-lab-tool
 fi
