@@ -75,6 +75,7 @@ void Client::killTimer(int& id) {
 
 bool Client::createMainWindow() {
     platform::WindowSpec spec;
+    spec.kind = platform::WindowKind::Main;
     spec.title = "ORVANE";
     spec.x = 400;
     spec.y = 300;
@@ -111,8 +112,9 @@ void Client::startAnimation() {
 void Client::createMeterWindows() {
     platform::Window* main = state_.ui.mainWindow.load();
     if (main == nullptr) return;
-    auto meterSpec = [&](platform::Rect r, const char* title) {
+    auto meterSpec = [&](platform::Rect r, platform::WindowKind kind, const char* title) {
         platform::WindowSpec spec;
+        spec.kind = kind;
         spec.title = title;
         spec.parent = main;
         spec.x = r.left;
@@ -122,9 +124,9 @@ void Client::createMeterWindows() {
         spec.background = kGreyBrush;
         return spec;
     };
-    leftMeter_ = ui_.createWindow(meterSpec(display::kLeftMeterRect, "VuMeterLeftClass"), &meterHandler_);
+    leftMeter_ = ui_.createWindow(meterSpec(display::kLeftMeterRect, platform::WindowKind::LeftMeter, "VuMeterLeftClass"), &meterHandler_);
     skin_.meterFaceLeft = platform::loadBmpFile(config_.folder + display::kMeterFaceFile);
-    rightMeter_ = ui_.createWindow(meterSpec(display::kRightMeterRect, "VuMeterRightClass"), &meterHandler_);
+    rightMeter_ = ui_.createWindow(meterSpec(display::kRightMeterRect, platform::WindowKind::RightMeter, "VuMeterRightClass"), &meterHandler_);
     skin_.meterFaceRight = platform::loadBmpFile(config_.folder + display::kMeterFaceFile);
     panelTimers_.startMeters(leftMeter_, rightMeter_);
 }

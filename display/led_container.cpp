@@ -7,8 +7,6 @@
 namespace orvane::display {
 
 namespace {
-constexpr std::size_t kEntryBytes = 40;
-constexpr std::size_t kNameBytes = 32;
 
 std::uint32_t readU32(std::span<const std::uint8_t> b, std::size_t at) {
     return static_cast<std::uint32_t>(b[at]) | (static_cast<std::uint32_t>(b[at + 1]) << 8) |
@@ -17,17 +15,17 @@ std::uint32_t readU32(std::span<const std::uint8_t> b, std::size_t at) {
 }  // namespace
 
 std::optional<std::vector<LedContainerEntry>> readLedTable(std::span<const std::uint8_t> file) {
-    if (file.size() < 4) return std::nullopt;
+    if (file.size() < kLedCountBytes) return std::nullopt;
     std::uint32_t count = readU32(file, 0);
     if (count > kMaxLedEntries) return std::nullopt;
-    if (file.size() < 4 + count * kEntryBytes) return std::nullopt;
+    if (file.size() < kLedCountBytes + count * kLedEntryBytes) return std::nullopt;
     std::vector<LedContainerEntry> table(count);
     for (std::uint32_t i = 0; i < count; ++i) {
-        std::size_t at = 4 + i * kEntryBytes;
-        std::memcpy(table[i].name, file.data() + at, kNameBytes);
-        table[i].name[kNameBytes] = '\0';
-        table[i].offset = readU32(file, at + kNameBytes);
-        table[i].size = readU32(file, at + kNameBytes + 4);
+        std::size_t at = kLedCountBytes + i * kLedEntryBytes;
+        std::memcpy(table[i].name, file.data() + at, kLedNameBytes);
+        table[i].name[kLedNameBytes] = '\0';
+        table[i].offset = readU32(file, at + kLedNameBytes);
+        table[i].size = readU32(file, at + kLedNameBytes + 4);
     }
     return table;
 }

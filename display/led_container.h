@@ -1,22 +1,18 @@
 #pragma once
-// The LED container file: a table of named BMP images in one binary file.
-//   offset 0: entry count N (u32 LE), used only when N <= 20
-//   4 + 40 i: entry i name (32 bytes, NUL-terminated ASCII), offset (u32 LE), size (u32 LE)
+// Reading the LED container file (its layout: display/led_container_format.h).
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "display/led_container_format.h"
 #include "display/led_images.h"
 
 namespace orvane::display {
 
-inline constexpr char kLedContainerFile[] = "mini_leds.bmf";
-inline constexpr std::uint32_t kMaxLedEntries = 20;
-
 struct LedContainerEntry {
-    char name[33] = {};  // always terminated, even when the file's 32 bytes are not
+    char name[kLedNameBytes + 1] = {};  // always terminated, even when the file's 32 bytes are not
     std::uint32_t offset = 0;
     std::uint32_t size = 0;
 };

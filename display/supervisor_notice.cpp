@@ -29,6 +29,7 @@ void showSupervisorNotice(platform::Ui& ui, const ClientState& state, std::strin
     platform::Window* main = state.ui.mainWindow.load();
     platform::Rect at = main ? main->screenRect() : platform::Rect{};
     platform::WindowSpec spec;
+    spec.kind = platform::WindowKind::SupervisorNotice;
     spec.title = "Info du Superviseur";
     spec.x = at.left + 20;
     spec.y = at.top + 20;

@@ -17,6 +17,7 @@ std::int32_t channelIndex(const web::WebState& web) { return web.state.channel.c
 platform::WindowSpec canvasSpec(platform::Window& main) {
     platform::WindowSpec spec;
     const platform::Rect m = main.screenRect();
+    spec.kind = platform::WindowKind::Canvas;
     spec.title = kCanvasTitle;
     spec.x = m.left - 200;
     spec.y = m.top + 50;

@@ -65,6 +65,7 @@ void toggleInputDeviceWindow(SecondaryWindows& w) {
     audio::fillCaptureDeviceTable(w.state, w.endpoints);
     const platform::Rect m = main->screenRect();
     platform::WindowSpec spec;
+    spec.kind = platform::WindowKind::InputDevice;
     spec.title = kInputDeviceTitle;
     spec.x = onScreen(m.left - 300);
     spec.y = onScreen(m.top + 200);

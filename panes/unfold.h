@@ -18,9 +18,10 @@ inline void unfoldStep(SecondaryWindows& w, platform::Window& win, int x, int y,
     w.sleepMs(pauseMs);
 }
 
-inline platform::WindowSpec secondarySpec(const char* title, int x, int y, platform::Window* owner,
-                                          platform::Colour background) {
+inline platform::WindowSpec secondarySpec(platform::WindowKind kind, const char* title, int x, int y,
+                                          platform::Window* owner, platform::Colour background) {
     platform::WindowSpec spec;
+    spec.kind = kind;
     spec.title = title;
     spec.x = x;
     spec.y = y;

@@ -57,6 +57,7 @@ ParloRun runParlo(platform::Ui& ui, platform::System& system, platform::UdpNetwo
     static std::unique_ptr<ParloWindow> handler;
     handler = std::make_unique<ParloWindow>(ui, sender);
     platform::WindowSpec spec;
+    spec.kind = platform::WindowKind::Parlo;
     spec.title = kWindowTitle;
     spec.x = (ui.screenWidth() - kWindowWidth) / 2;
     spec.y = (ui.screenHeight() - kWindowHeight) / 2;

@@ -84,7 +84,25 @@ struct Menu {
     std::vector<MenuItem> items;
 };
 
+// Which of the programs' windows a window is. Windows gives each its own window class (the
+// main window's with the program's icons, the canvas's with its menu and a repaint on every
+// resize); a toolkit without window classes may ignore it. Never inferred from the title.
+enum class WindowKind {
+    Other,
+    Main,              // "X"
+    LeftMeter,         // "VuMeterLeftClass"
+    RightMeter,        // "VuMeterRightClass"
+    GroupList,         // "GroupWndClass"
+    Network,           // "NetworkWndClass"
+    Parameters,        // "ParamWndClass"
+    InputDevice,       // "InputDeviceWndClass"
+    Canvas,            // "CanvasWndClass"
+    SupervisorNotice,  // "CustomDialog"
+    Parlo,             // "SyntheVocalWindow"
+};
+
 struct WindowSpec {
+    WindowKind kind = WindowKind::Other;
     std::string title;  // UTF-8
     int x = 0, y = 0, width = 100, height = 100;  // outer geometry, screen coordinates
     bool borderless = false;   // popup without caption or frame

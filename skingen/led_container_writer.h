@@ -1,15 +1,14 @@
 #pragma once
-// The LED container: a count, a table of fixed 40-byte entries (32-byte NUL-terminated name,
-// offset, size, all little-endian) and the images one after the other.
+// Writing the LED container (its layout, shared with the program's reader:
+// display/led_container_format.h): the count, the table, the images one after the other.
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
-namespace orvane::skingen {
+#include "display/led_container_format.h"
 
-inline constexpr std::size_t kLedEntrySize = 40;
-inline constexpr std::size_t kLedNameSize = 32;
+namespace orvane::skingen {
 
 struct LedImageFile {
     std::string name;

@@ -92,7 +92,7 @@ int generate(const fs::path& dir) {
     put("vu_meter_2.bmp", bmp(drawMeterFace()));
     put("0.bmp", bmp(drawChannelPanel()));
     for (int n = 1; n <= 10; ++n) put((std::to_string(n) + ".bmp").c_str(), bmp(drawChannelNumber(n)));
-    put("mini_leds.bmf", ledContainer());
+    put(display::kLedContainerFile, ledContainer());
     put("electron-animation.gif", animation());
     const std::vector<std::int16_t> chime = synthesizeChime();
     put("chimes.wav", base::encodeWavPcm16(chime, 1, kChimeSampleRate));

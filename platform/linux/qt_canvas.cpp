@@ -11,6 +11,7 @@
 #include <mutex>
 #include <tuple>
 
+#include "platform/forwarding_canvas.h"
 #include "platform/linux/qt_convert.h"
 
 namespace orvane::platform::qt {
@@ -404,28 +405,12 @@ namespace orvane::platform {
 
 namespace {
 // Keeps the wrapping QImage alive next to the canvas that paints on it.
-class ImageCanvas final : public Canvas {
+class ImageCanvas final : public ForwardingCanvas {
 public:
-    explicit ImageCanvas(Image& target)
-        : image_(qt::wrapImage(target)), inner_(image_, {}, {}) {}
-    void fillRect(Rect r, Colour c) override { inner_.fillRect(r, c); }
-    void frameRect(Rect r, Colour c) override { inner_.frameRect(r, c); }
-    void roundRect(Rect r, int cw, int ch, Colour pen, int pw, Colour fill) override {
-        inner_.roundRect(r, cw, ch, pen, pw, fill);
-    }
-    void line(Point a, Point b, Colour c, int w) override { inner_.line(a, b, c, w); }
-    void ellipse(Rect r, Colour pen, int pw, Colour fill) override { inner_.ellipse(r, pen, pw, fill); }
-    void text(int x, int y, std::string_view s, const Font& f, Colour fg, std::optional<Colour> bg) override {
-        inner_.text(x, y, s, f, fg, bg);
-    }
-    void textCentred(Rect r, std::string_view s, const Font& f, Colour fg, std::optional<Colour> bg,
-                     bool v) override {
-        inner_.textCentred(r, s, f, fg, bg, v);
-    }
-    void blit(const Image& img, int x, int y) override { inner_.blit(img, x, y); }
-    void blitStretched(const Image& img, Rect r) override { inner_.blitStretched(img, r); }
-    void blitTransparent(const Image& img, int x, int y) override { inner_.blitTransparent(img, x, y); }
-    Image readRegion(Rect r) override { return inner_.readRegion(r); }
+    explicit ImageCanvas(Image& target) : image_(qt::wrapImage(target)), inner_(image_, {}, {}) {}
+
+protected:
+    Canvas& inner() override { return inner_; }
 
 private:
     QImage image_;

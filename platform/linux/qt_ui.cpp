@@ -150,17 +150,9 @@ void QtUi::postDestroy(Window* w) {
     post([this, w] { destroyWindow(w); });
 }
 
-void QtUi::setDialogAnswerer(std::function<int(const std::string&, const std::string&)> answer) {
-    std::lock_guard<std::mutex> lock(answerLock_);
-    answerer_ = std::move(answer);
-}
-
 int QtUi::messageBox(Window* owner, std::string_view textUtf8, std::string_view captionUtf8,
                      MessageIcon icon) {
-    {
-        std::lock_guard<std::mutex> lock(answerLock_);
-        if (answerer_) return answerer_(std::string(textUtf8), std::string(captionUtf8));
-    }
+    if (const auto answer = answerer_.answer(textUtf8, captionUtf8)) return *answer;
     int result = 0;
     invoke([&] {
         QtWindow* o = live(owner);
@@ -178,13 +170,7 @@ int QtUi::messageBox(Window* owner, std::string_view textUtf8, std::string_view 
 }
 
 void QtUi::aboutBox(Window* owner, std::string_view textUtf8) {
-    {
-        std::lock_guard<std::mutex> lock(answerLock_);
-        if (answerer_) {
-            answerer_(std::string(textUtf8), "about");
-            return;
-        }
-    }
+    if (answerer_.answer(textUtf8, "about")) return;
     invoke([&] {
         QtWindow* o = live(owner);
         QMessageBox::about(o ? o->topWidget() : nullptr, QStringLiteral("Orvane"),
@@ -341,15 +327,7 @@ std::unique_ptr<Ui> createHostUi(int& argc, char** argv) {
         setenv("QT_QPA_PLATFORM", "offscreen", 0);
     }
     auto ui = std::make_unique<qt::QtUi>(argc, argv);
-    // Test runs of the real programs only: every box is answered with OK at once, its caption
-    // and text printed on standard error (docs/ui.md).
-    if (const char* answer = std::getenv("ORVANE_LAB_ANSWER_BOXES"); answer && std::string(answer) == "1") {
-        ui->setDialogAnswerer([](const std::string& text, const std::string& caption) {
-            std::fprintf(stderr, "box: %s: %s\n", caption.c_str(), text.c_str());
-            std::fflush(stderr);
-            return 1;
-        });
-    }
+    ui->answerer().answerFromEnvironment();
     return ui;
 }
 

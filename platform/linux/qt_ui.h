@@ -13,6 +13,7 @@
 #include <set>
 #include <vector>
 
+#include "platform/dialog_answerer.h"
 #include "platform/ui.h"
 
 class QEventLoop;
@@ -127,7 +128,8 @@ public:
 
     // For tests and unattended runs: when set, message and about boxes are not shown; the
     // function gets (text, caption) and its result is the box's answer.
-    void setDialogAnswerer(std::function<int(const std::string&, const std::string&)> answer);
+    void setDialogAnswerer(DialogAnswerer::Answer answer) { answerer_.set(std::move(answer)); }
+    DialogAnswerer& answerer() { return answerer_; }
 
     // UI thread: the live window of a handle, or null.
     QtWindow* live(Window* w) const;
@@ -149,8 +151,7 @@ private:
     std::atomic<bool> loopEnded_{false};
     std::mutex waitLock_;
     std::condition_variable waitCv_;
-    std::mutex answerLock_;
-    std::function<int(const std::string&, const std::string&)> answerer_;
+    DialogAnswerer answerer_;
     std::function<void()> terminate_;
     QSocketNotifier* signalNotifier_ = nullptr;
 };

@@ -8,6 +8,7 @@ orvane_library(orvane_platform_ui
     ${CMAKE_CURRENT_LIST_DIR}/qt_keys.cpp
     ${CMAKE_CURRENT_LIST_DIR}/qt_ui.cpp
     ${CMAKE_CURRENT_LIST_DIR}/qt_window.cpp
+    ${PROJECT_SOURCE_DIR}/platform/dialog_answerer.cpp
   DEPS orvane_base Qt6::Widgets Threads::Threads)
 
 orvane_library(orvane_platform_system

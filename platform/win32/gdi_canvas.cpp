@@ -9,6 +9,7 @@
 #include <string>
 #include <tuple>
 
+#include "platform/forwarding_canvas.h"
 #include "platform/win32/wide.h"
 
 namespace orvane::platform::win32 {
@@ -319,7 +320,7 @@ namespace orvane::platform {
 namespace {
 
 // A surface holding a copy of the target image, written back when the canvas goes.
-class ImageCanvas final : public Canvas {
+class ImageCanvas final : public ForwardingCanvas {
 public:
     explicit ImageCanvas(Image& target) : target_(target), inner_(surface_, {}, {}) {
         if (target.empty() || !surface_.resize(target.width, target.height, 0)) return;
@@ -332,24 +333,9 @@ public:
         const std::uint32_t* bits = surface_.bits();
         for (std::size_t i = 0; i < target_.pixels.size(); ++i) target_.pixels[i] = bits[i] | 0xFF000000u;
     }
-    void fillRect(Rect r, Colour c) override { inner_.fillRect(r, c); }
-    void frameRect(Rect r, Colour c) override { inner_.frameRect(r, c); }
-    void roundRect(Rect r, int cw, int ch, Colour pen, int pw, Colour fill) override {
-        inner_.roundRect(r, cw, ch, pen, pw, fill);
-    }
-    void line(Point a, Point b, Colour c, int w) override { inner_.line(a, b, c, w); }
-    void ellipse(Rect r, Colour pen, int pw, Colour fill) override { inner_.ellipse(r, pen, pw, fill); }
-    void text(int x, int y, std::string_view s, const Font& f, Colour fg, std::optional<Colour> bg) override {
-        inner_.text(x, y, s, f, fg, bg);
-    }
-    void textCentred(Rect r, std::string_view s, const Font& f, Colour fg, std::optional<Colour> bg,
-                     bool v) override {
-        inner_.textCentred(r, s, f, fg, bg, v);
-    }
-    void blit(const Image& img, int x, int y) override { inner_.blit(img, x, y); }
-    void blitStretched(const Image& img, Rect r) override { inner_.blitStretched(img, r); }
-    void blitTransparent(const Image& img, int x, int y) override { inner_.blitTransparent(img, x, y); }
-    Image readRegion(Rect r) override { return inner_.readRegion(r); }
+
+protected:
+    Canvas& inner() override { return inner_; }
 
 private:
     Image& target_;

@@ -22,24 +22,23 @@ constexpr UINT kRunWork = WM_APP + 1;  // lParam: a std::function<void()>* to ru
 constexpr wchar_t kMessageClass[] = L"OrvaneMessageWindow";
 constexpr wchar_t kGenericClass[] = L"OrvaneWndClass";
 
-// The class of each window of the design, by the title the portable code gives it (the meter
-// windows are untitled children and carry their class name as their title).
-struct ClassOf {
-    const char* title;
-    const wchar_t* className;
-};
-constexpr ClassOf kClasses[] = {
-    {"ORVANE", L"X"},
-    {"VuMeterLeftClass", L"VuMeterLeftClass"},
-    {"VuMeterRightClass", L"VuMeterRightClass"},
-    {"Orvane Group List", L"GroupWndClass"},
-    {"Orvane Network", L"NetworkWndClass"},
-    {"Orvane Params", L"ParamWndClass"},
-    {"Orvane Input device", L"InputDeviceWndClass"},
-    {"Orvane Echange et Partage", L"CanvasWndClass"},
-    {"Info du Superviseur", L"CustomDialog"},
-    {"Orvane Synth\xC3\xA9tiseur vocal", L"SyntheVocalWindow"},
-};
+// The class of each window of the programs, by the kind the portable code gives it.
+const wchar_t* classNameOf(WindowKind kind) {
+    switch (kind) {
+        case WindowKind::Main: return L"X";
+        case WindowKind::LeftMeter: return L"VuMeterLeftClass";
+        case WindowKind::RightMeter: return L"VuMeterRightClass";
+        case WindowKind::GroupList: return L"GroupWndClass";
+        case WindowKind::Network: return L"NetworkWndClass";
+        case WindowKind::Parameters: return L"ParamWndClass";
+        case WindowKind::InputDevice: return L"InputDeviceWndClass";
+        case WindowKind::Canvas: return L"CanvasWndClass";
+        case WindowKind::SupervisorNotice: return L"CustomDialog";
+        case WindowKind::Parlo: return L"SyntheVocalWindow";
+        case WindowKind::Other: break;
+    }
+    return kGenericClass;
+}
 
 Win32Ui* g_ui = nullptr;  // for the console control handler, which has no context argument
 
@@ -460,13 +459,7 @@ Win32Ui::~Win32Ui() {
 }
 
 const wchar_t* Win32Ui::classFor(const WindowSpec& spec) {
-    const wchar_t* name = kGenericClass;
-    for (const ClassOf& c : kClasses) {
-        if (spec.title == c.title) {
-            name = c.className;
-            break;
-        }
-    }
+    const wchar_t* name = classNameOf(spec.kind);
     if (registered_.insert(name).second) {
         WNDCLASSEXW wc{};
         wc.cbSize = sizeof wc;
@@ -474,11 +467,10 @@ const wchar_t* Win32Ui::classFor(const WindowSpec& spec) {
         wc.hInstance = instance_;
         wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
         wc.lpszClassName = name;
-        const std::wstring n = name;
-        if (n == L"X") {
+        if (spec.kind == WindowKind::Main) {
             wc.hIcon = LoadIconW(instance_, MAKEINTRESOURCEW(IDI_ORVANE_APP));
             wc.hIconSm = LoadIconW(instance_, MAKEINTRESOURCEW(IDI_ORVANE_SMALL));
-        } else if (n == L"CanvasWndClass") {
+        } else if (spec.kind == WindowKind::Canvas) {
             wc.style = CS_HREDRAW | CS_VREDRAW;
             wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
             wc.hIconSm = LoadIconW(nullptr, IDI_APPLICATION);
@@ -530,16 +522,8 @@ void Win32Ui::postDestroy(Window* w) {
     post([this, w] { destroyWindow(w); });
 }
 
-void Win32Ui::setDialogAnswerer(std::function<int(const std::string&, const std::string&)> answer) {
-    std::lock_guard<std::mutex> lock(answerLock_);
-    answerer_ = std::move(answer);
-}
-
 int Win32Ui::messageBox(Window* owner, std::string_view textUtf8, std::string_view captionUtf8, MessageIcon icon) {
-    {
-        std::lock_guard<std::mutex> lock(answerLock_);
-        if (answerer_) return answerer_(std::string(textUtf8), std::string(captionUtf8));
-    }
+    if (const auto answer = answerer_.answer(textUtf8, captionUtf8)) return *answer;
     int result = 0;
     invoke([&] {
         Win32Window* o = live(owner);
@@ -550,13 +534,7 @@ int Win32Ui::messageBox(Window* owner, std::string_view textUtf8, std::string_vi
 }
 
 void Win32Ui::aboutBox(Window* owner, std::string_view textUtf8) {
-    {
-        std::lock_guard<std::mutex> lock(answerLock_);
-        if (answerer_) {
-            answerer_(std::string(textUtf8), "about");
-            return;
-        }
-    }
+    if (answerer_.answer(textUtf8, "about")) return;
     invoke([&] {
         Win32Window* o = live(owner);
         const std::wstring text = widen(textUtf8);
@@ -771,15 +749,7 @@ namespace orvane::platform {
 std::unique_ptr<Ui> createHostUi(int& /*argc*/, char** /*argv*/) {
     auto ui = std::make_unique<win32::Win32Ui>(GetModuleHandleW(nullptr));
     if (!ui->ready()) return nullptr;
-    // Test runs of the real programs only: every box is answered with OK at once, its caption
-    // and text printed on standard error (docs/ui.md).
-    if (const char* answer = std::getenv("ORVANE_LAB_ANSWER_BOXES"); answer && std::string(answer) == "1") {
-        ui->setDialogAnswerer([](const std::string& text, const std::string& caption) {
-            std::fprintf(stderr, "box: %s: %s\n", caption.c_str(), text.c_str());
-            std::fflush(stderr);
-            return 1;
-        });
-    }
+    ui->answerer().answerFromEnvironment();
     return ui;
 }
 

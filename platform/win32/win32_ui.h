@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/dialog_answerer.h"
 #include "platform/ui.h"
 #include "platform/win32/gdi_canvas.h"
 
@@ -106,7 +107,8 @@ public:
 
     // For tests and unattended runs: when set, message and about boxes are not shown; the
     // function gets (text, caption) and its result is the box's answer.
-    void setDialogAnswerer(std::function<int(const std::string&, const std::string&)> answer);
+    void setDialogAnswerer(DialogAnswerer::Answer answer) { answerer_.set(std::move(answer)); }
+    DialogAnswerer& answerer() { return answerer_; }
 
     // UI thread.
     Win32Window* live(Window* w) const;
@@ -133,8 +135,7 @@ private:
     std::atomic<bool> loopEnded_{false};
     std::mutex waitLock_;
     std::condition_variable waitCv_;
-    std::mutex answerLock_;
-    std::function<int(const std::string&, const std::string&)> answerer_;
+    DialogAnswerer answerer_;
     std::function<void()> terminate_;
 };
 

@@ -1,6 +1,6 @@
 // The Win32 UI family where it could go wrong unseen: GIF frames laid over each other with their
-// delays, the black key of the transparent blit, and work handed to the UI thread before its
-// loop runs.
+// delays, the black key of the transparent blit, work handed to the UI thread before its loop
+// runs, and each window's class.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdio>
 #include <fstream>
+#include <string>
 #include <thread>
 
 #include "skingen/gif_encoder.h"
@@ -95,6 +96,49 @@ TEST(Win32UiThread, WorkHandedOverBeforeTheLoopRunsThereAndTimersTickThere) {
     EXPECT_TRUE(invokedOnUi);
     EXPECT_TRUE(ticked);
     EXPECT_EQ(ticks, 1);
+}
+
+// Each window gets the class of its kind, whatever its title: a renamed window keeps its class
+// (and with it the main window's icons or the canvas's menu), and a title alone gives none.
+TEST(Win32Windows, TheClassComesFromTheKindNeverFromTheTitle) {
+    int argc = 1;
+    char name[] = "win32_ui_test";
+    char* argv[] = {name, nullptr};
+    std::unique_ptr<Ui> ui = createHostUi(argc, argv);
+    ASSERT_TRUE(ui);
+    const struct {
+        WindowKind kind;
+        const wchar_t* className;
+    } cases[] = {
+        {WindowKind::Main, L"X"},
+        {WindowKind::LeftMeter, L"VuMeterLeftClass"},
+        {WindowKind::RightMeter, L"VuMeterRightClass"},
+        {WindowKind::GroupList, L"GroupWndClass"},
+        {WindowKind::Network, L"NetworkWndClass"},
+        {WindowKind::Parameters, L"ParamWndClass"},
+        {WindowKind::InputDevice, L"InputDeviceWndClass"},
+        {WindowKind::Canvas, L"CanvasWndClass"},
+        {WindowKind::SupervisorNotice, L"CustomDialog"},
+        {WindowKind::Parlo, L"SyntheVocalWindow"},
+        {WindowKind::Other, L"OrvaneWndClass"},
+    };
+    WindowHandler handler;
+    int n = 0;
+    for (const auto& c : cases) {
+        WindowSpec spec;
+        spec.kind = c.kind;
+        spec.title = "Renamed window " + std::to_string(++n);
+        spec.visible = false;
+        ASSERT_NE(ui->createWindow(spec, &handler), nullptr);
+        const std::wstring title = L"Renamed window " + std::to_wstring(n);
+        EXPECT_NE(FindWindowW(c.className, title.c_str()), nullptr) << n;
+    }
+    WindowSpec titledOnly;
+    titledOnly.title = "ORVANE";  // the main window's title, but no kind
+    titledOnly.visible = false;
+    ASSERT_NE(ui->createWindow(titledOnly, &handler), nullptr);
+    EXPECT_EQ(FindWindowW(L"X", L"ORVANE"), nullptr);
+    EXPECT_NE(FindWindowW(L"OrvaneWndClass", L"ORVANE"), nullptr);
 }
 
 }  // namespace

@@ -1,0 +1,2 @@
+#include "panes/unfold.h"
+#include "protocol/datagrams.h"

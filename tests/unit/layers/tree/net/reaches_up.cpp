@@ -1,0 +1,2 @@
+#include "net/keepalive.h"
+#include "app/client.h"

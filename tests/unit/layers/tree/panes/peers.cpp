@@ -1,0 +1,3 @@
+#include "web/web_state.h"
+#include "audio/capture_devices.h"
+#include "display/draw.h"

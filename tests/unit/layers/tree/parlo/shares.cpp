@@ -1,0 +1,3 @@
+#include "speech/speech_datagrams.h"
+#include "speech/speech_socket.h"
+#include "platform/ui.h"

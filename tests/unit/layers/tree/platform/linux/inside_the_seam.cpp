@@ -1,0 +1,3 @@
+#include <QWidget>
+#include <pulse/simple.h>
+#include "base/text.h"

@@ -1,0 +1,2 @@
+#include "display/draw.h"
+#include "web/web_state.h"
