@@ -4,6 +4,8 @@
 # Build folders: build/ (release), build-asan/, build-tsan/, build-fuzz/, build-win64/.
 # win64 cross-builds for Windows with mingw-w64 (libraries from scripts/cross-deps.sh); the skin
 # is drawn by the release build's generator (build/skingen/orvane_skin_gen) when it exists.
+#   ORVANE_JOBS (default: number of cores); ORVANE_BUILD_TARGETS="t1 t2 ..." builds only those
+#   targets instead of the flavour's usual ones (e.g. the tools another script needs).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 flavour="${1:-release}"
@@ -34,7 +36,10 @@ case "$flavour" in
 esac
 
 cmake -S . -B "$dir" "${common[@]}" "${args[@]}" "$@"
-if [ "$flavour" = fuzz ]; then
+if [ -n "${ORVANE_BUILD_TARGETS:-}" ]; then
+  read -r -a targets <<<"$ORVANE_BUILD_TARGETS"
+  cmake --build "$dir" -j "$jobs" --target "${targets[@]}"
+elif [ "$flavour" = fuzz ]; then
   cmake --build "$dir" -j "$jobs" --target orvane_fuzz_all
 elif [ "$flavour" = win64 ]; then
   # The programs, their skin and the portable unit tests (Parlo once its platform side exists).

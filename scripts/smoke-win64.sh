@@ -19,6 +19,10 @@ set -euo pipefail
 self="$(cd "$(dirname "$0")" && pwd)/$(basename "$0")"
 cd "$(dirname "$0")/.."
 root="$PWD"
+# shellcheck source=lab/lib/sound-server.sh
+source "$root/lab/lib/sound-server.sh"
+# shellcheck source=lab/lib/virtual-screen.sh
+source "$root/lab/lib/virtual-screen.sh"
 win="$(cd "${1:-build-win64}" && pwd)"
 lin="$(cd "${2:-build}" && pwd)"
 exe="$win/run/orvane.exe"
@@ -52,6 +56,9 @@ start=$(date +%s)
 work=$(mktemp -d /tmp/orvane-smoke-win64.XXXXXX)
 mkdir -p "$work/logs"
 PIDS=()
+# The virtual screen and the sound server: stopped after everything that uses them.
+screen_pid=""
+sound_pid=""
 export WINEPREFIX="$win/wine"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -64,6 +71,8 @@ cleanup() {
   # The Wine processes of this prefix (the programs and their helper services).
   "$WINESERVER" -k 2>/dev/null || true
   for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do wait "${PIDS[$i]}" 2>/dev/null || true; done
+  sound_server_stop "$sound_pid"
+  virtual_screen_stop "$screen_pid"
   if [ "${KEEP:-0}" = 1 ]; then echo "smoke-win64: kept $work" >&2; else rm -rf "$work"; fi
 }
 trap cleanup EXIT
@@ -90,29 +99,16 @@ wait_for() {
 }
 
 # ---- a virtual screen -------------------------------------------------------------------
-n=90
-while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
-Xvfb ":$n" -screen 0 1024x800x24 -nolisten tcp >"$work/logs/xvfb.log" 2>&1 &
-PIDS+=($!)
-export DISPLAY=":$n"
-wait_for 20 test -e "/tmp/.X11-unix/X$n" || fail "Xvfb did not start"
+virtual_screen_start "$work/logs/xvfb.log"
+screen_pid=$VIRTUAL_SCREEN_PID
+virtual_screen_wait "$screen_pid" 20 || fail "Xvfb did not start"
 
 # ---- a private sound server with a pipe microphone --------------------------------------
-pulse="$work/pulse"
-mkdir -p "$pulse/run" "$pulse/state"
-cat >"$pulse/smoke.pa" <<EOF
-load-module module-native-protocol-unix auth-anonymous=1 socket=$pulse/run/native
-load-module module-null-sink sink_name=smoke_speaker
-load-module module-pipe-source source_name=smoke_mic file=$work/mic.fifo format=s16le rate=8000 channels=2
-set-default-sink smoke_speaker
-set-default-source smoke_mic
-EOF
-env HOME="$pulse/state" PULSE_RUNTIME_PATH="$pulse/run" PULSE_STATE_PATH="$pulse/state" \
-  pulseaudio --daemonize=no -n -F "$pulse/smoke.pa" --exit-idle-time=-1 --use-pid-file=no \
-  --realtime=no --high-priority=no >"$work/logs/pulseaudio.log" 2>&1 &
-PIDS+=($!)
-export PULSE_SERVER="unix:$pulse/run/native" PULSE_COOKIE="$pulse/state/cookie"
-wait_for 20 pactl info >/dev/null || fail "the sound server did not start"
+sound_server_config "$work/pulse" null-sink smoke_speaker pipe-source smoke_mic "$work/mic.fifo" \
+  default-sink smoke_speaker default-source smoke_mic || fail "cannot write the sound server's configuration"
+sound_server_start "$work/pulse" "$work/logs/pulseaudio.log"
+sound_pid=$SOUND_SERVER_PID
+sound_server_wait "$sound_pid" 20 || fail "the sound server did not start"
 
 # ---- the datagrams the client sends to the voice server ---------------------------------
 python3 - "$work/capture.txt" >"$work/logs/capture.log" 2>&1 <<'EOF' &

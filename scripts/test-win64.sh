@@ -11,10 +11,9 @@ jobs="${ORVANE_JOBS:-$(nproc)}"
 start=$(date +%s)
 ORVANE_WIN64=1 bash scripts/install-deps.sh
 # The skin is drawn by the build machine's generator, and the smoke test needs the lab's voice
-# server and tool: the release build's, made here when missing.
+# server and tool: the release build's, made here (those three only) when missing.
 if [ ! -x build/skingen/orvane_skin_gen ] || [ ! -x build/run/orvane-voice-server ] || [ ! -x build/run/orvane-lab-tool ]; then
-  [ -f build/CMakeCache.txt ] || cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-  cmake --build build -j "$jobs" --target orvane_skin_gen orvane-voice-server orvane-lab-tool
+  ORVANE_JOBS="$jobs" ORVANE_BUILD_TARGETS="orvane_skin_gen orvane-voice-server orvane-lab-tool" bash scripts/build.sh release
 fi
 bash scripts/build.sh win64
 # Wine's first start makes the prefix, its server and its system processes; test programs

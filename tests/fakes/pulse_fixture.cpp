@@ -13,6 +13,11 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <sstream>
+
+#ifndef ORVANE_SOURCE_DIR
+#error "the sound server fixture needs ORVANE_SOURCE_DIR, the source tree holding lab/lib/sound-server.sh"
+#endif
 
 extern char** environ;
 
@@ -74,17 +79,38 @@ int waitExit(pid_t pid) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::string serverConfig(const std::string& d) {
-    const std::string fmt = " format=s16le rate=8000 channels=2";
-    return "load-module module-native-protocol-unix auth-anonymous=1 socket=" + d + "/run/native\n"
-           "load-module module-null-sink sink_name=nullsink\n"
-           "load-module module-pipe-sink sink_name=pipesink file=" + d + "/out.fifo" + fmt +
-           " use_system_clock_for_timing=yes\n"
-           "load-module module-pipe-source source_name=pipesrc file=" + d + "/in.fifo" + fmt + "\n"
-           "load-module module-pipe-source source_name=headset file=" + d + "/headset.fifo" + fmt +
-           " source_properties='device.description=\"Headset Mic\" device.icon_name=audio-headset'\n"
-           "set-default-sink pipesink\n"
-           "set-default-source pipesrc\n";
+// The private sound server's configuration and start-up are the lab's (one recipe for the
+// lab, the smoke tests and this fixture).
+const std::string kSoundServerScript = std::string(ORVANE_SOURCE_DIR) + "/lab/lib/sound-server.sh";
+
+std::string readText(const std::string& path) {
+    std::ifstream in(path);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The last `lines` lines of a log, for an error message.
+std::string tail(const std::string& text, int lines) {
+    std::size_t from = text.size();
+    if (from > 0 && text[from - 1] == '\n') --from;
+    while (from > 0 && lines > 0) {
+        from = text.rfind('\n', from - 1);
+        if (from == std::string::npos) return text;
+        --lines;
+    }
+    return text.substr(from + (lines == 0 ? 1 : 0));
+}
+
+// KEY=VALUE lines.
+std::map<std::string, std::string> keyValues(const std::string& text) {
+    std::map<std::string, std::string> values;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        std::size_t eq = line.find('=');
+        if (eq != std::string::npos) values[line.substr(0, eq)] = line.substr(eq + 1);
+    }
+    return values;
 }
 
 }  // namespace
@@ -99,39 +125,58 @@ bool PulseFixture::start(std::string& error) {
         return false;
     }
     dir_ = pattern;
-    std::filesystem::create_directories(dir_ + "/run");
-    std::filesystem::create_directories(dir_ + "/state");
-    std::ofstream(dir_ + "/test.pa") << serverConfig(dir_);
 
-    std::vector<std::string> argv = {"pulseaudio", "--daemonize=no", "-n", "-F", dir_ + "/test.pa",
-                                     "--exit-idle-time=-1", "--use-pid-file=no", "--realtime=no",
-                                     "--high-priority=no", "--disallow-exit", "--log-target=stderr"};
-    pid_ = spawn(argv,
-                 childEnvironment({{"HOME", dir_ + "/state"},
-                                   {"PULSE_RUNTIME_PATH", dir_ + "/run"},
-                                   {"PULSE_STATE_PATH", dir_ + "/state"},
-                                   {"XDG_RUNTIME_DIR", dir_ + "/run"},
-                                   {"PULSE_SERVER", ""}}),
-                 dir_ + "/daemon.log");
-    if (pid_ < 0) {
-        error = "fork failed";
+    const std::string configLog = dir_ + "/config.log";
+    pid_t config = spawn({"bash", kSoundServerScript, "config", dir_,                       //
+                          "null-sink", "nullsink",                                          //
+                          "pipe-sink", kSinkName, sinkFifo(),                               //
+                          "pipe-source", kSourceName, sourceFifo(),                         //
+                          "pipe-source", kHeadsetSourceName, dir_ + "/headset.fifo",        //
+                          "shown-as", "Headset Mic", "audio-headset",                       //
+                          "default-sink", kSinkName, "default-source", kSourceName},
+                         childEnvironment({}), configLog);
+    const int configExit = config < 0 ? -1 : waitExit(config);
+    const std::string said = readText(configLog);
+    if (configExit != 0) {
+        error = "cannot configure the sound server with " + kSoundServerScript + " (exit " +
+                std::to_string(configExit) + "): " + (said.empty() ? "no output" : said);
+        stop();
         return false;
     }
-    setenv("PULSE_SERVER", serverAddress().c_str(), 1);
-    setenv("PULSE_COOKIE", (dir_ + "/state/cookie").c_str(), 1);
+    std::map<std::string, std::string> env = keyValues(said);
+    if (env["PULSE_SERVER"] != serverAddress() || env["PULSE_COOKIE"].empty() ||
+        env[std::string("fifo.") + kSinkName] != sinkFifo() || env[std::string("fifo.") + kSourceName] != sourceFifo()) {
+        error = kSoundServerScript + " placed the server elsewhere than this fixture expects: " + said;
+        stop();
+        return false;
+    }
+
+    // The script execs the daemon: our child is the daemon itself, which we stop and reap.
+    pid_ = spawn({"bash", kSoundServerScript, "run", dir_}, childEnvironment({}), dir_ + "/daemon.log");
+    if (pid_ < 0) {
+        error = "fork failed";
+        stop();
+        return false;
+    }
+    setenv("PULSE_SERVER", env["PULSE_SERVER"].c_str(), 1);
+    setenv("PULSE_COOKIE", env["PULSE_COOKIE"].c_str(), 1);
 
     // Ready when it answers; a loaded machine may take a few seconds.
     for (double until = steadyNowMs() + 20000; steadyNowMs() < until;) {
         int status = 0;
         if (waitpid(pid_, &status, WNOHANG) == pid_) {
             pid_ = -1;
-            error = "pulseaudio exited; see " + dir_ + "/daemon.log";
+            error = "the sound server exited (" +
+                    (WIFEXITED(status) ? "status " + std::to_string(WEXITSTATUS(status))
+                                       : "signal " + std::to_string(WTERMSIG(status))) +
+                    "); the end of its log:\n" + tail(readText(dir_ + "/daemon.log"), 8);
+            stop();
             return false;
         }
         if (pactl({"info"}) == 0) return true;
         usleep(50 * 1000);
     }
-    error = "pulseaudio did not answer in time";
+    error = "the sound server did not answer in 20 s; the end of its log:\n" + tail(readText(dir_ + "/daemon.log"), 8);
     stop();
     return false;
 }

@@ -1,6 +1,8 @@
 #pragma once
 // A private PulseAudio server for tests and measurements. start() runs `pulseaudio` in a fresh
-// temporary folder with a pipe sink (the default sink, whose output is a fifo the test reads)
+// temporary folder, configured and started by the lab's sound server script
+// (lab/lib/sound-server.sh of the source tree, whose child process becomes the daemon), with a
+// pipe sink (the default sink, whose output is a fifo the test reads)
 // and a pipe source (the default source, fed by a fifo the test writes), plus a second pipe
 // source named "Headset Mic" with its own icon, and points this process's PulseAudio clients
 // at it through the environment. stop() (or the destructor) kills and reaps the daemon and
