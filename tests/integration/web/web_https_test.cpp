@@ -9,7 +9,7 @@
 #include "protocol/datagrams.h"
 #include "servers/web/png_writer.h"
 #include "tests/integration/web/web_server_fixture.h"
-#include "tests/unit/web/fake_ui.h"
+#include "tests/fakes/fake_ui.h"
 #include "web/account.h"
 #include "web/colour_save.h"
 #include "web/picture_upload.h"
