@@ -16,12 +16,11 @@
 #include <string>
 #include <vector>
 
-#include "audio/audio_ui.h"
 #include "state/client_state.h"
-#include "platform/audio_endpoints.h"
 #include "platform/https.h"
 #include "platform/ui.h"
 #include "servers/web/demo_seed.h"
+#include "tests/fakes/fake_audio.h"
 #include "tests/integration/web/web_server_fixture.h"
 #include "panes/secondary_windows.h"
 
@@ -80,24 +79,6 @@ private:
     platform::Https& real_;
 };
 
-class SilentAudioUi final : public audio::AudioUi {
-public:
-    void showMessage(std::string_view, std::string_view, platform::MessageIcon) override {}
-    void exitProcess(int) override {}
-};
-
-// No sound server is needed for these figures: the parameters window draws without devices.
-class NoEndpoints final : public platform::AudioEndpoints {
-public:
-    bool masterVolume(platform::EndpointFlow, float&) override { return false; }
-    bool setMasterVolume(platform::EndpointFlow, float) override { return false; }
-    int captureDeviceCount() override { return -1; }
-    bool captureDeviceName(int, std::string&) override { return false; }
-    int captureEndpointCount() override { return -1; }
-    bool captureEndpoint(int, platform::EndpointInfo&) override { return false; }
-    bool defaultEndpoint(platform::EndpointFlow, platform::EndpointInfo&) override { return false; }
-};
-
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v.empty() ? 0 : v[v.size() / 2];
@@ -151,8 +132,10 @@ int main(int argc, char** argv) {
     platform::WindowHandler mainHandler;
     platform::Window* main = ui->createWindow(spec, &mainHandler);
     state->ui.mainWindow = main;
-    SilentAudioUi audioUi;
-    NoEndpoints endpoints;
+    test::FakeAudioUi audioUi;
+    // No sound server is needed for these figures: the parameters window draws without devices.
+    test::FakeEndpoints endpoints;
+    endpoints.broken = true;
     panes::SecondaryWindows w(*state, *web, *ui, endpoints, audioUi);
 
     // Opening: the unfolding as the user sees it, blocking the UI thread.
