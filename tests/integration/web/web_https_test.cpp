@@ -5,6 +5,7 @@
 #include <fstream>
 #include <thread>
 
+#include "display/account_view.h"
 #include "state/client_state.h"
 #include "protocol/datagrams.h"
 #include "servers/web/png_writer.h"
@@ -37,6 +38,7 @@ protected:
         web->host = "localhost";
         web->port = server->port();
         web->ui = &ui;
+        web->view = &view;
         state.ui.mainWindow = ui.mainWindow();
         static int machine = 0;
         std::snprintf(state.identity.machineId, sizeof state.identity.machineId, "%016d", ++machine);
@@ -47,6 +49,7 @@ protected:
     ClientState state;
     FakeUi ui;
     std::unique_ptr<web::WebState> web;
+    display::MainWindowAccountView view{state, &ui};
 };
 
 WebServerFixture* WebHttpsTest::server = nullptr;
