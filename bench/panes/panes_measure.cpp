@@ -21,7 +21,7 @@
 #include "platform/ui.h"
 #include "servers/web/demo_seed.h"
 #include "tests/fakes/fake_audio.h"
-#include "tests/integration/web/web_server_fixture.h"
+#include "tests/fakes/web_server_fixture.h"
 #include "panes/secondary_windows.h"
 
 namespace {
@@ -92,16 +92,16 @@ int main(int argc, char** argv) {
 
     test::WebServerFixture server;
     std::string error;
-    if (!server.makeAuthority("bench") || !server.start("bench", error)) {
+    if (!server.start(error)) {
         std::fprintf(stderr, "web server: %s\n", error.c_str());
         return 1;
     }
-    platform::setExtraCaFile(server.caFile("bench"));
+    server.trust();
     auto ui = platform::createHostUi(argc, argv);
     auto state = std::make_unique<ClientState>();
     CountingHttps https(platform::systemHttps());
     auto web = std::make_unique<web::WebState>(*state, https);
-    web->host = "localhost";
+    web->host = server.host();
     web->port = server.port();
     web->ui = ui.get();
 
@@ -215,6 +215,5 @@ int main(int argc, char** argv) {
                 processS * 1e5 / wallMs, https.requests - before, (https.requests - before) * 1000.0 / wallMs);
     if (w.groupWindow != nullptr) ui->destroyWindow(w.groupWindow);
     ui->destroyWindow(main);
-    platform::setExtraCaFile("");
     return 0;
 }

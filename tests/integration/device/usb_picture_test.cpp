@@ -12,7 +12,7 @@
 #include "platform/ui.h"
 #include "tests/integration/device/pty_peer.h"
 #include "tests/integration/device/pty_ports.h"
-#include "tests/integration/web/web_server_fixture.h"
+#include "tests/fakes/web_server_fixture.h"
 #include "web/web_state.h"
 
 namespace orvane::test {
@@ -84,16 +84,12 @@ protected:
     static void SetUpTestSuite() {
         server = new WebServerFixture;
         std::string error;
-        ASSERT_TRUE(server->makeAuthority("trusted"));
-        ASSERT_TRUE(server->start("trusted", error)) << error;
-        platform::setExtraCaFile(server->caFile("trusted"));
+        ASSERT_TRUE(server->start(error)) << error;
+        server->trust();
     }
-    static void TearDownTestSuite() {
-        platform::setExtraCaFile("");
-        delete server;
-    }
+    static void TearDownTestSuite() { delete server; }
     UsbPictureTest() : web(std::make_unique<web::WebState>(state, platform::systemHttps())) {
-        web->host = "localhost";
+        web->host = server->host();
         web->port = server->port();
         state.ui.mainWindow.store(&window);
     }

@@ -10,7 +10,7 @@
 #include "platform/ui.h"
 #include "servers/web/png_writer.h"
 #include "tests/fakes/fake_audio.h"
-#include "tests/integration/web/web_server_fixture.h"
+#include "tests/fakes/web_server_fixture.h"
 #include "web/colour_save.h"
 #include "panes/secondary_windows.h"
 
@@ -32,9 +32,8 @@ double msSince(std::chrono::steady_clock::time_point t) {
 TEST(WindowsWindowTest, MembersPicturesFromTheServerAndEachWindowsLook) {
     WebServerFixture server;
     std::string error;
-    ASSERT_TRUE(server.makeAuthority("windows"));
-    ASSERT_TRUE(server.start("windows", error)) << error;
-    platform::setExtraCaFile(server.caFile("windows"));
+    ASSERT_TRUE(server.start(error)) << error;
+    server.trust();
     static int argc = 1;
     static char name[] = "windows_window_test";
     static char* argv[] = {name, nullptr};
@@ -42,7 +41,7 @@ TEST(WindowsWindowTest, MembersPicturesFromTheServerAndEachWindowsLook) {
     ASSERT_NE(ui, nullptr);
     ClientState state;
     auto web = std::make_unique<web::WebState>(state, platform::systemHttps());
-    web->host = "localhost";
+    web->host = server.host();
     web->port = server.port();
     web->ui = ui.get();
     platform::WindowSpec spec;
@@ -135,7 +134,6 @@ TEST(WindowsWindowTest, MembersPicturesFromTheServerAndEachWindowsLook) {
     ui->destroyWindow(n);
     ui->destroyWindow(p);
     EXPECT_FALSE(w.groupOpen || w.networkOpen || w.paramsOpen);
-    platform::setExtraCaFile("");
 }
 
 }  // namespace

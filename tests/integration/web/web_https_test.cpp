@@ -9,7 +9,7 @@
 #include "state/client_state.h"
 #include "protocol/datagrams.h"
 #include "servers/web/png_writer.h"
-#include "tests/integration/web/web_server_fixture.h"
+#include "tests/fakes/web_server_fixture.h"
 #include "tests/fakes/fake_ui.h"
 #include "web/account.h"
 #include "web/colour_save.h"
@@ -25,17 +25,13 @@ protected:
     static void SetUpTestSuite() {
         server = new WebServerFixture;
         std::string error;
-        ASSERT_TRUE(server->makeAuthority("trusted"));
-        ASSERT_TRUE(server->start("trusted", error)) << error;
-        platform::setExtraCaFile(server->caFile("trusted"));
+        ASSERT_TRUE(server->start(error)) << error;
+        server->trust();
     }
-    static void TearDownTestSuite() {
-        platform::setExtraCaFile("");
-        delete server;
-    }
+    static void TearDownTestSuite() { delete server; }
 
     WebHttpsTest() : web(std::make_unique<web::WebState>(state, platform::systemHttps())) {
-        web->host = "localhost";
+        web->host = server->host();
         web->port = server->port();
         web->ui = &ui;
         web->view = &view;
@@ -132,10 +128,9 @@ TEST_F(WebHttpsTest, BodiesUpToTheBufferSize) {
 }
 
 TEST_F(WebHttpsTest, UnreachableServerOrUnknownAuthorityGiveMinusOne) {
-    WebServerFixture stranger;
+    WebServerFixture stranger;  // an authority nobody trusts
     std::string error;
-    ASSERT_TRUE(stranger.makeAuthority("stranger"));
-    ASSERT_TRUE(stranger.start("stranger", error)) << error;
+    ASSERT_TRUE(stranger.start(error)) << error;
     web->port = stranger.port();
     EXPECT_EQ(web::webGet(*web, "/usb/", 0, 1), -1);
     EXPECT_EQ(web::fetchAccountResource(*web, 0, web::kAccountRequest), -1);
