@@ -9,7 +9,7 @@
 #include "state/client_state.h"
 #include "protocol/datagrams.h"
 #include "servers/web/png_writer.h"
-#include "tests/fakes/web_server_fixture.h"
+#include "tests/fakes/web_server_suite.h"
 #include "tests/fakes/fake_ui.h"
 #include "web/account.h"
 #include "web/colour_save.h"
@@ -20,19 +20,9 @@
 namespace orvane::test {
 namespace {
 
-class WebHttpsTest : public ::testing::Test {
+class WebHttpsTest : public WebServerSuite {
 protected:
-    static void SetUpTestSuite() {
-        server = new WebServerFixture;
-        std::string error;
-        ASSERT_TRUE(server->start(error)) << error;
-        server->trust();
-    }
-    static void TearDownTestSuite() { delete server; }
-
-    WebHttpsTest() : web(std::make_unique<web::WebState>(state, platform::systemHttps())) {
-        web->host = server->host();
-        web->port = server->port();
+    WebHttpsTest() {
         web->ui = &ui;
         web->view = &view;
         state.ui.mainWindow = ui.mainWindow();
@@ -41,14 +31,9 @@ protected:
     }
     std::string body() const { return std::string(reinterpret_cast<const char*>(web->body()), web->bodyLength()); }
 
-    static WebServerFixture* server;
-    ClientState state;
     FakeUi ui;
-    std::unique_ptr<web::WebState> web;
     display::MainWindowAccountView view{state, &ui};
 };
-
-WebServerFixture* WebHttpsTest::server = nullptr;
 
 TEST_F(WebHttpsTest, AccountCardAndColourRoundTrip) {
     ASSERT_GT(web::fetchAccountResource(*web, 0, web::kAccountRequest), 0);
