@@ -71,6 +71,7 @@ TEST_F(CanvasTest, ThePictureIsFetchedOncePerShowingAndKeptOn404) {
     state.channel.channelPort = 30005;  // "Actualiser" on a channel without picture
     command(32000);
     EXPECT_EQ(canvas()->invalidations, 1);
+    canvas()->ops.clear();
     paint();
     EXPECT_EQ(https.sent.back().path, "/echange/pc_img_share_get.php?F=5&N=1");
     EXPECT_EQ(canvas()->last("blitStretched"), "blitStretched 0 124 584 416 1000x500");
