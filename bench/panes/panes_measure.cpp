@@ -16,13 +16,12 @@
 #include <string>
 #include <vector>
 
-#include "audio/audio_ui.h"
 #include "state/client_state.h"
-#include "platform/audio_endpoints.h"
 #include "platform/https.h"
 #include "platform/ui.h"
 #include "servers/web/demo_seed.h"
-#include "tests/integration/web/web_server_fixture.h"
+#include "tests/fakes/fake_audio.h"
+#include "tests/fakes/web_server_fixture.h"
 #include "panes/secondary_windows.h"
 
 namespace {
@@ -80,24 +79,6 @@ private:
     platform::Https& real_;
 };
 
-class SilentAudioUi final : public audio::AudioUi {
-public:
-    void showMessage(std::string_view, std::string_view, platform::MessageIcon) override {}
-    void exitProcess(int) override {}
-};
-
-// No sound server is needed for these figures: the parameters window draws without devices.
-class NoEndpoints final : public platform::AudioEndpoints {
-public:
-    bool masterVolume(platform::EndpointFlow, float&) override { return false; }
-    bool setMasterVolume(platform::EndpointFlow, float) override { return false; }
-    int captureDeviceCount() override { return -1; }
-    bool captureDeviceName(int, std::string&) override { return false; }
-    int captureEndpointCount() override { return -1; }
-    bool captureEndpoint(int, platform::EndpointInfo&) override { return false; }
-    bool defaultEndpoint(platform::EndpointFlow, platform::EndpointInfo&) override { return false; }
-};
-
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v.empty() ? 0 : v[v.size() / 2];
@@ -111,16 +92,16 @@ int main(int argc, char** argv) {
 
     test::WebServerFixture server;
     std::string error;
-    if (!server.makeAuthority("bench") || !server.start("bench", error)) {
+    if (!server.start(error)) {
         std::fprintf(stderr, "web server: %s\n", error.c_str());
         return 1;
     }
-    platform::setExtraCaFile(server.caFile("bench"));
+    server.trust();
     auto ui = platform::createHostUi(argc, argv);
     auto state = std::make_unique<ClientState>();
     CountingHttps https(platform::systemHttps());
     auto web = std::make_unique<web::WebState>(*state, https);
-    web->host = "localhost";
+    web->host = server.host();
     web->port = server.port();
     web->ui = ui.get();
 
@@ -151,8 +132,10 @@ int main(int argc, char** argv) {
     platform::WindowHandler mainHandler;
     platform::Window* main = ui->createWindow(spec, &mainHandler);
     state->ui.mainWindow = main;
-    SilentAudioUi audioUi;
-    NoEndpoints endpoints;
+    test::FakeAudioUi audioUi;
+    // No sound server is needed for these figures: the parameters window draws without devices.
+    test::FakeEndpoints endpoints;
+    endpoints.broken = true;
     panes::SecondaryWindows w(*state, *web, *ui, endpoints, audioUi);
 
     // Opening: the unfolding as the user sees it, blocking the UI thread.
@@ -232,6 +215,5 @@ int main(int argc, char** argv) {
                 processS * 1e5 / wallMs, https.requests - before, (https.requests - before) * 1000.0 / wallMs);
     if (w.groupWindow != nullptr) ui->destroyWindow(w.groupWindow);
     ui->destroyWindow(main);
-    platform::setExtraCaFile("");
     return 0;
 }

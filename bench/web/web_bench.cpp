@@ -11,7 +11,7 @@
 
 #include "state/client_state.h"
 #include "servers/web/png_writer.h"
-#include "tests/integration/web/web_server_fixture.h"
+#include "tests/fakes/web_server_fixture.h"
 #include "web/account.h"
 #include "web/picture_upload.h"
 #include "web/web_client.h"
@@ -28,11 +28,11 @@ struct Lab {
 
     Lab() {
         std::string error;
-        if (!server.makeAuthority("bench") || !server.start("bench", error)) {
+        if (!server.start(error)) {
             std::fprintf(stderr, "web bench: no server: %s\n", error.c_str());
             std::abort();
         }
-        platform::setExtraCaFile(server.caFile("bench"));
+        server.trust();
         alice = server.store().findOrCreateAccount("0000000000000001", "")->number;
         bob = server.store().findOrCreateAccount("0000000000000002", "")->number;
         const auto png = webserver::usbIcon(0x3366CC);
@@ -53,7 +53,7 @@ struct Client {
     ClientState state;
     std::unique_ptr<web::WebState> web;
     Client() : web(std::make_unique<web::WebState>(state, platform::systemHttps())) {
-        web->host = "localhost";
+        web->host = lab().server.host();
         web->port = lab().server.port();
     }
 };

@@ -9,14 +9,13 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "tests/fakes/web_server_fixture.h"
 #include "tests/integration/web/tls_probe.h"
-#include "tests/integration/web/web_server_process.h"
 
 namespace {
 
@@ -58,12 +57,10 @@ int main(int argc, char** argv) {
     rlimit fds{4096, 4096};
     ::setrlimit(RLIMIT_NOFILE, &fds);
 
-    const auto dir = std::filesystem::temp_directory_path() / ("orvane-web-limits-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    const std::string ca = "bash '" ORVANE_SOURCE_DIR "/servers/web/make-test-ca.sh' '" + (dir / "ca").string() + "' bench >/dev/null";
-    WebServerProcess server;
-    if (std::system(ca.c_str()) != 0 || !server.start(ORVANE_WEB_SERVER_PROGRAM, (dir / "ca").string(), (dir / "web.db").string(), extra)) {
-        std::fprintf(stderr, "web_limits_bench: no server\n");
+    WebServerFixture server;
+    std::string error;
+    if (!server.startProgram(ORVANE_WEB_SERVER_PROGRAM, extra, error)) {
+        std::fprintf(stderr, "web_limits_bench: no server: %s\n", error.c_str());
         return 1;
     }
     report("started", server.pid(), 0, 0);
@@ -96,7 +93,5 @@ int main(int argc, char** argv) {
     uploads.clear();
     std::this_thread::sleep_for(std::chrono::seconds(1));
     report("all closed", server.pid(), 0, 0);
-    server.stop();
-    std::filesystem::remove_all(dir);
     return 0;
 }

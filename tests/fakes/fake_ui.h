@@ -1,6 +1,10 @@
 #pragma once
-// A UI without a toolkit: windows record what is drawn on them, timers tick when the test says,
-// message boxes are answered at once and recorded, posted work runs when the test says.
+// A UI without a toolkit. What is drawn on a window is kept twice: every canvas call as a line of
+// text (ops, as RecordingCanvas writes them) and the pixels of fills, frames and blits on a
+// surface of the window's size (texts are listed, not drawn). Timers tick when the test says,
+// message boxes are answered at once and recorded, the file chooser gives the answers the test
+// queued, posted work runs when the test says.
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <map>
@@ -14,28 +18,116 @@
 
 namespace orvane::test {
 
-class FakeUi;
+struct DrawnText {
+    int x = 0, y = 0;
+    std::string text;
+    platform::Colour colour = 0;
+};
+
+// Records each call in `ops`, lists texts in `texts` and paints fills, frames and blits on
+// `surface` (clipped to it); stretched blits and rounded shapes are recorded only.
+class FakeCanvas final : public platform::Canvas {
+public:
+    FakeCanvas(platform::Image& surface, std::vector<DrawnText>& texts, std::vector<std::string>& ops)
+        : record_(&ops), surface_(surface), texts_(texts) {}
+
+    void fillRect(platform::Rect r, platform::Colour c) override {
+        record_.fillRect(r, c);
+        paint(r, c);
+    }
+    void frameRect(platform::Rect r, platform::Colour c) override {
+        record_.frameRect(r, c);
+        paint({r.left, r.top, r.right, r.top + 1}, c);
+        paint({r.left, r.bottom - 1, r.right, r.bottom}, c);
+        paint({r.left, r.top, r.left + 1, r.bottom}, c);
+        paint({r.right - 1, r.top, r.right, r.bottom}, c);
+    }
+    void roundRect(platform::Rect r, int w, int h, platform::Colour pen, int penWidth, platform::Colour fill) override {
+        record_.roundRect(r, w, h, pen, penWidth, fill);
+    }
+    void line(platform::Point a, platform::Point b, platform::Colour c, int w) override { record_.line(a, b, c, w); }
+    void ellipse(platform::Rect r, platform::Colour pen, int w, platform::Colour fill) override {
+        record_.ellipse(r, pen, w, fill);
+    }
+    void text(int x, int y, std::string_view t, const platform::Font& f, platform::Colour fg,
+              std::optional<platform::Colour> bg) override {
+        record_.text(x, y, t, f, fg, bg);
+        texts_.push_back({x, y, std::string(t), fg});
+    }
+    void textCentred(platform::Rect r, std::string_view t, const platform::Font& f, platform::Colour fg,
+                     std::optional<platform::Colour> bg, bool vertically) override {
+        record_.textCentred(r, t, f, fg, bg, vertically);
+    }
+    void blit(const platform::Image& img, int x, int y) override {
+        record_.blit(img, x, y);
+        for (int j = 0; j < img.height; ++j)
+            for (int i = 0; i < img.width; ++i) put(x + i, y + j, img.at(i, j));
+    }
+    void blitStretched(const platform::Image& img, platform::Rect r) override { record_.blitStretched(img, r); }
+    void blitTransparent(const platform::Image& img, int x, int y) override { record_.blitTransparent(img, x, y); }
+    // What the surface holds there; opaque black outside it.
+    platform::Image readRegion(platform::Rect r) override {
+        platform::Image out(r.width(), r.height());
+        for (int j = 0; j < r.height(); ++j)
+            for (int i = 0; i < r.width(); ++i)
+                out.at(i, j) = inside(r.left + i, r.top + j) ? surface_.at(r.left + i, r.top + j) : 0xFF000000u;
+        return out;
+    }
+
+private:
+    bool inside(int x, int y) const { return x >= 0 && y >= 0 && x < surface_.width && y < surface_.height; }
+    void put(int x, int y, std::uint32_t p) {
+        if (inside(x, y)) surface_.at(x, y) = p;
+    }
+    void paint(platform::Rect r, platform::Colour c) {
+        for (int y = r.top; y < r.bottom; ++y)
+            for (int x = r.left; x < r.right; ++x) put(x, y, platform::toPixel(c));
+    }
+    RecordingCanvas record_;
+    platform::Image& surface_;
+    std::vector<DrawnText>& texts_;
+};
 
 class FakeWindow final : public platform::Window {
 public:
-    FakeWindow(const platform::WindowSpec& s, platform::WindowHandler* h) : spec(s), handler_(h) {}
+    // `frame`: what borders, title and menu bar take from the window's size (captioned windows).
+    FakeWindow(const platform::WindowSpec& s, platform::WindowHandler* h, platform::Point frame = {})
+        : spec(s), surface(std::max(s.width, 0), std::max(s.height, 0)), frame_(frame), handler_(h) {}
 
     platform::WindowSpec spec;
     bool destroyed = false;
     bool enabled = true;
     bool shown = false;
     bool foreground = true;
+    int foregroundCalls = 0;
     int invalidations = 0;
     std::vector<bool> enabledHistory;
-    std::vector<std::string> ops;  // everything drawn, across canvases
+    std::vector<std::string> ops;  // every canvas call, across canvases
+    platform::Image surface;       // what fills, frames and blits left, at the size of creation
+    std::vector<DrawnText> texts;
+    platform::Point scroll;  // the last scroll ranges set
+    std::vector<platform::ControlSpec> controls;
 
-    std::unique_ptr<platform::Canvas> draw() override { return std::make_unique<RecordingCanvas>(&ops); }
+    // How many recorded lines start with `prefix`.
+    int count(const std::string& prefix) const {
+        return static_cast<int>(
+            std::count_if(ops.begin(), ops.end(), [&](const std::string& op) { return op.rfind(prefix, 0) == 0; }));
+    }
+    // The last recorded line that starts with `prefix` ("" when none does).
+    std::string last(const std::string& prefix) const {
+        for (auto op = ops.rbegin(); op != ops.rend(); ++op) {
+            if (op->rfind(prefix, 0) == 0) return *op;
+        }
+        return {};
+    }
+
+    std::unique_ptr<platform::Canvas> draw() override { return std::make_unique<FakeCanvas>(surface, texts, ops); }
     void invalidate() override { ++invalidations; }
     platform::Rect screenRect() const override {
         return {spec.x, spec.y, spec.x + spec.width, spec.y + spec.height};
     }
-    int clientWidth() const override { return spec.width; }
-    int clientHeight() const override { return spec.height; }
+    int clientWidth() const override { return spec.width - frame_.x; }
+    int clientHeight() const override { return spec.height - frame_.y; }
     void move(int x, int y) override {
         spec.x = x;
         spec.y = y;
@@ -54,16 +146,18 @@ public:
         enabled = e;
         enabledHistory.push_back(e);
     }
-    void setForeground() override { foreground = true; }
+    void setForeground() override {
+        foreground = true;
+        ++foregroundCalls;
+    }
     bool isForeground() const override { return foreground; }
-    void setScrollRanges(int, int) override {}
+    void setScrollRanges(int h, int v) override { scroll = {h, v}; }
     void addControl(const platform::ControlSpec& c) override { controls.push_back(c); }
     void clearControls() override { controls.clear(); }
     platform::WindowHandler* handler() const override { return handler_; }
 
-    std::vector<platform::ControlSpec> controls;
-
 private:
+    platform::Point frame_;
     platform::WindowHandler* handler_;
 };
 
@@ -83,15 +177,26 @@ public:
     std::vector<Box> boxes;
     std::vector<std::string> abouts;
     std::vector<std::unique_ptr<FakeWindow>> windows;
+    std::vector<platform::Window*> destroyCalls;    // every window destroyWindow was asked for
+    std::vector<platform::Window*> postedDestroys;  // every window postDestroy was asked for
     std::map<int, Timer> timers;
     std::deque<std::function<void()>> posted;
+    std::deque<std::string> chooserAnswers;  // the file chooser's next answers; none left: cancelled
+    std::string chooserFilter;               // the last chooser's "name|patterns"
     bool quitRequested = false;
     int quitCode = 0;
     int screenW = 1024;
     int screenH = 768;
+    platform::Point frame;  // what a captioned window's frame, title and menu bar take from its size
     std::function<void(FakeUi&)> whileNoticeShown;  // runUntilDestroyed's stand-in for the user
     std::function<void()> terminate;                // as set by the program
 
+    // The program's main window, 550 x 730 at (400, 300), without a handler.
+    FakeWindow* mainWindow() {
+        platform::WindowSpec s;
+        s.x = 400, s.y = 300, s.width = 550, s.height = 730;
+        return static_cast<FakeWindow*>(createWindow(s, nullptr));
+    }
     FakeWindow* find(const std::string& title) const {
         for (const auto& w : windows) {
             if (w->spec.title == title) return w.get();
@@ -128,12 +233,14 @@ public:
     }
 
     platform::Window* createWindow(const platform::WindowSpec& spec, platform::WindowHandler* handler) override {
-        windows.push_back(std::make_unique<FakeWindow>(spec, handler));
+        const bool captioned = !spec.borderless && spec.parent == nullptr;
+        windows.push_back(std::make_unique<FakeWindow>(spec, handler, captioned ? frame : platform::Point{}));
         FakeWindow* w = windows.back().get();
         if (handler) handler->onCreate(*w);
         return w;
     }
     void destroyWindow(platform::Window* w) override {
+        destroyCalls.push_back(w);
         auto* f = static_cast<FakeWindow*>(w);
         if (f == nullptr || f->destroyed) return;
         f->destroyed = true;
@@ -143,6 +250,7 @@ public:
         }
     }
     void postDestroy(platform::Window* w) override {
+        postedDestroys.push_back(w);
         posted.push_back([this, w] { destroyWindow(w); });
     }
     int messageBox(platform::Window* owner, std::string_view text, std::string_view caption,
@@ -151,7 +259,13 @@ public:
         return 1;
     }
     void aboutBox(platform::Window*, std::string_view text) override { abouts.emplace_back(text); }
-    std::string chooseOpenFile(std::string_view, std::string_view) override { return {}; }
+    std::string chooseOpenFile(std::string_view filterName, std::string_view patterns) override {
+        chooserFilter = std::string(filterName) + "|" + std::string(patterns);
+        if (chooserAnswers.empty()) return {};
+        std::string answer = std::move(chooserAnswers.front());
+        chooserAnswers.pop_front();
+        return answer;
+    }
     bool chooseColour(platform::Window*, platform::Colour& c) override {
         ++colourDialogs;
         if (!colourAnswer) return false;

@@ -12,7 +12,7 @@
 #include "platform/ui.h"
 #include "tests/integration/device/pty_peer.h"
 #include "tests/integration/device/pty_ports.h"
-#include "tests/integration/web/web_server_fixture.h"
+#include "tests/fakes/web_server_suite.h"
 #include "web/web_state.h"
 
 namespace orvane::test {
@@ -79,35 +79,15 @@ private:
 constexpr int kPlugX = 314 + 10, kPlugY = 500 + 16;
 constexpr std::uint32_t kBlack = 0xFF000000u, kGreen = 0xFF00C000u, kRed = 0xFFE00000u;
 
-class UsbPictureTest : public ::testing::Test {
+class UsbPictureTest : public WebServerSuite {
 protected:
-    static void SetUpTestSuite() {
-        server = new WebServerFixture;
-        std::string error;
-        ASSERT_TRUE(server->makeAuthority("trusted"));
-        ASSERT_TRUE(server->start("trusted", error)) << error;
-        platform::setExtraCaFile(server->caFile("trusted"));
-    }
-    static void TearDownTestSuite() {
-        platform::setExtraCaFile("");
-        delete server;
-    }
-    UsbPictureTest() : web(std::make_unique<web::WebState>(state, platform::systemHttps())) {
-        web->host = "localhost";
-        web->port = server->port();
-        state.ui.mainWindow.store(&window);
-    }
+    UsbPictureTest() { state.ui.mainWindow.store(&window); }
     device::PictureFetcher fetcher() {
         return [this](int s) { return device::fetchUsbPicture(*web, s); };
     }
 
-    static WebServerFixture* server;
-    ClientState state;
     SurfaceWindow window;
-    std::unique_ptr<web::WebState> web;
 };
-
-WebServerFixture* UsbPictureTest::server = nullptr;
 
 TEST_F(UsbPictureTest, EachStatusDrawsItsPictureAtOnceAndOnRepaint) {
     device::LinkStatus link(state, fetcher());

@@ -6,12 +6,11 @@
 #include <chrono>
 #include <cstdio>
 
-#include "audio/audio_ui.h"
 #include "state/client_state.h"
-#include "platform/audio_endpoints.h"
 #include "platform/ui.h"
 #include "servers/web/png_writer.h"
-#include "tests/integration/web/web_server_fixture.h"
+#include "tests/fakes/fake_audio.h"
+#include "tests/fakes/web_server_fixture.h"
 #include "web/colour_save.h"
 #include "panes/secondary_windows.h"
 
@@ -26,24 +25,6 @@ void saveShot(platform::Window& w, const char* name) {
     q.save(QString(ORVANE_SHOT_DIR "/") + name);
 }
 
-class SilentAudioUi final : public audio::AudioUi {
-public:
-    void showMessage(std::string_view, std::string_view, platform::MessageIcon) override {}
-    void exitProcess(int) override {}
-};
-
-// No sound server here: the endpoints answer nothing, the windows draw without devices.
-class NoEndpoints final : public platform::AudioEndpoints {
-public:
-    bool masterVolume(platform::EndpointFlow, float&) override { return false; }
-    bool setMasterVolume(platform::EndpointFlow, float) override { return false; }
-    int captureDeviceCount() override { return -1; }
-    bool captureDeviceName(int, std::string&) override { return false; }
-    int captureEndpointCount() override { return -1; }
-    bool captureEndpoint(int, platform::EndpointInfo&) override { return false; }
-    bool defaultEndpoint(platform::EndpointFlow, platform::EndpointInfo&) override { return false; }
-};
-
 double msSince(std::chrono::steady_clock::time_point t) {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t).count();
 }
@@ -51,9 +32,8 @@ double msSince(std::chrono::steady_clock::time_point t) {
 TEST(WindowsWindowTest, MembersPicturesFromTheServerAndEachWindowsLook) {
     WebServerFixture server;
     std::string error;
-    ASSERT_TRUE(server.makeAuthority("windows"));
-    ASSERT_TRUE(server.start("windows", error)) << error;
-    platform::setExtraCaFile(server.caFile("windows"));
+    ASSERT_TRUE(server.start(error)) << error;
+    server.trust();
     static int argc = 1;
     static char name[] = "windows_window_test";
     static char* argv[] = {name, nullptr};
@@ -61,7 +41,7 @@ TEST(WindowsWindowTest, MembersPicturesFromTheServerAndEachWindowsLook) {
     ASSERT_NE(ui, nullptr);
     ClientState state;
     auto web = std::make_unique<web::WebState>(state, platform::systemHttps());
-    web->host = "localhost";
+    web->host = server.host();
     web->port = server.port();
     web->ui = ui.get();
     platform::WindowSpec spec;
@@ -85,8 +65,10 @@ TEST(WindowsWindowTest, MembersPicturesFromTheServerAndEachWindowsLook) {
     state.channel.channelRoster[2][3] = 9999;  // no picture: skipped
     state.channel.rosterCount[2] = 4;
 
-    SilentAudioUi audioUi;
-    NoEndpoints endpoints;
+    FakeAudioUi audioUi;
+    // No sound server here: the endpoints answer nothing, the windows draw without devices.
+    FakeEndpoints endpoints;
+    endpoints.broken = true;
     panes::SecondaryWindows w(state, *web, *ui, endpoints, audioUi);
 
     auto t0 = std::chrono::steady_clock::now();
@@ -152,7 +134,6 @@ TEST(WindowsWindowTest, MembersPicturesFromTheServerAndEachWindowsLook) {
     ui->destroyWindow(n);
     ui->destroyWindow(p);
     EXPECT_FALSE(w.groupOpen || w.networkOpen || w.paramsOpen);
-    platform::setExtraCaFile("");
 }
 
 }  // namespace

@@ -5,11 +5,12 @@
 #include <fstream>
 #include <thread>
 
+#include "display/account_view.h"
 #include "state/client_state.h"
 #include "protocol/datagrams.h"
 #include "servers/web/png_writer.h"
-#include "tests/integration/web/web_server_fixture.h"
-#include "tests/unit/web/fake_ui.h"
+#include "tests/fakes/web_server_suite.h"
+#include "tests/fakes/fake_ui.h"
 #include "web/account.h"
 #include "web/colour_save.h"
 #include "web/picture_upload.h"
@@ -19,37 +20,20 @@
 namespace orvane::test {
 namespace {
 
-class WebHttpsTest : public ::testing::Test {
+class WebHttpsTest : public WebServerSuite {
 protected:
-    static void SetUpTestSuite() {
-        server = new WebServerFixture;
-        std::string error;
-        ASSERT_TRUE(server->makeAuthority("trusted"));
-        ASSERT_TRUE(server->start("trusted", error)) << error;
-        platform::setExtraCaFile(server->caFile("trusted"));
-    }
-    static void TearDownTestSuite() {
-        platform::setExtraCaFile("");
-        delete server;
-    }
-
-    WebHttpsTest() : web(std::make_unique<web::WebState>(state, platform::systemHttps())) {
-        web->host = "localhost";
-        web->port = server->port();
+    WebHttpsTest() {
         web->ui = &ui;
+        web->view = &view;
         state.ui.mainWindow = ui.mainWindow();
         static int machine = 0;
         std::snprintf(state.identity.machineId, sizeof state.identity.machineId, "%016d", ++machine);
     }
     std::string body() const { return std::string(reinterpret_cast<const char*>(web->body()), web->bodyLength()); }
 
-    static WebServerFixture* server;
-    ClientState state;
     FakeUi ui;
-    std::unique_ptr<web::WebState> web;
+    display::MainWindowAccountView view{state, &ui};
 };
-
-WebServerFixture* WebHttpsTest::server = nullptr;
 
 TEST_F(WebHttpsTest, AccountCardAndColourRoundTrip) {
     ASSERT_GT(web::fetchAccountResource(*web, 0, web::kAccountRequest), 0);
@@ -129,10 +113,9 @@ TEST_F(WebHttpsTest, BodiesUpToTheBufferSize) {
 }
 
 TEST_F(WebHttpsTest, UnreachableServerOrUnknownAuthorityGiveMinusOne) {
-    WebServerFixture stranger;
+    WebServerFixture stranger;  // an authority nobody trusts
     std::string error;
-    ASSERT_TRUE(stranger.makeAuthority("stranger"));
-    ASSERT_TRUE(stranger.start("stranger", error)) << error;
+    ASSERT_TRUE(stranger.start(error)) << error;
     web->port = stranger.port();
     EXPECT_EQ(web::webGet(*web, "/usb/", 0, 1), -1);
     EXPECT_EQ(web::fetchAccountResource(*web, 0, web::kAccountRequest), -1);

@@ -4,14 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <thread>
 #include <vector>
 
+#include "tests/fakes/web_server_fixture.h"
 #include "tests/integration/web/tls_probe.h"
-#include "tests/integration/web/web_server_process.h"
 
 namespace orvane::test {
 namespace {
@@ -36,16 +35,10 @@ int openCount(const Probes& probes) {
 class WebLimits : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = std::filesystem::temp_directory_path() / ("orvane-web-limits-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir);
-        const std::string ca = "bash '" ORVANE_SOURCE_DIR "/servers/web/make-test-ca.sh' '" + (dir / "ca").string() + "' limits >/dev/null";
-        ASSERT_EQ(std::system(ca.c_str()), 0);
-        ASSERT_TRUE(server.start(ORVANE_WEB_SERVER_PROGRAM, (dir / "ca").string(), (dir / "web.db").string(),
-                                 {"--per-address", "8", "--max-connections", "64", "--idle-timeout", "4"}));
-    }
-    void TearDown() override {
-        server.stop();
-        std::filesystem::remove_all(dir);
+        std::string error;
+        ASSERT_TRUE(server.startProgram(ORVANE_WEB_SERVER_PROGRAM,
+                                        {"--per-address", "8", "--max-connections", "64", "--idle-timeout", "4"}, error))
+            << error;
     }
     bool normalClientServed() {
         TlsProbe p;
@@ -54,8 +47,7 @@ protected:
                p.readAll().rfind("HTTP/1.1 200", 0) == 0;
     }
 
-    std::filesystem::path dir;
-    WebServerProcess server;
+    WebServerFixture server;
 };
 
 TEST_F(WebLimits, HeldConnectionsAreBoundedAndANormalClientIsStillServed) {

@@ -7,7 +7,7 @@
 #include "state/client_state.h"
 #include "platform/ui.h"
 #include "servers/web/png_writer.h"
-#include "tests/integration/web/web_server_fixture.h"
+#include "tests/fakes/web_server_fixture.h"
 #include "web/account.h"
 #include "display/account_view.h"
 #include "panes/canvas_window.h"
@@ -60,15 +60,14 @@ TEST_F(WebWindowTest, DecodersPngOnlyOrAnyFormatOnBlack) {
 TEST_F(WebWindowTest, TalkerCardAndSharedPicture) {
     WebServerFixture server;
     std::string error;
-    ASSERT_TRUE(server.makeAuthority("windows"));
-    ASSERT_TRUE(server.start("windows", error)) << error;
-    platform::setExtraCaFile(server.caFile("windows"));
+    ASSERT_TRUE(server.start(error)) << error;
+    server.trust();
     static int argc = 1;
     static char name[] = "web_window_test";
     static char* argv[] = {name, nullptr};
     auto ui = platform::createHostUi(argc, argv);
     ASSERT_NE(ui, nullptr);
-    web->host = "localhost";
+    web->host = server.host();
     web->port = server.port();
     web->ui = ui.get();
     display::MainWindowAccountView view(state, ui.get());
@@ -104,7 +103,6 @@ TEST_F(WebWindowTest, TalkerCardAndSharedPicture) {
     EXPECT_LT((centre >> 8) & 0xFF, 0x20u) << std::hex << centre;
     ui->destroyWindow(canvas);
     EXPECT_FALSE(canvasWindow.isOpen());
-    platform::setExtraCaFile("");
 }
 
 }  // namespace

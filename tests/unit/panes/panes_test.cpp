@@ -2,14 +2,14 @@
 // it puts the pictures.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
 
 #include "tests/fakes/fake_audio.h"
 #include "tests/fakes/fake_ui.h"
-#include "tests/unit/web/fake_https.h"
+#include "tests/fakes/fake_https.h"
+#include "tests/fakes/fake_image.h"
 #include "audio/capture_devices.h"
 #include "web/colour_save.h"
 #include "panes/secondary_windows.h"
@@ -18,13 +18,6 @@ namespace orvane::test {
 namespace {
 
 using panes::SecondaryWindows;
-
-std::string png(int w, int h) {
-    std::string s("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR", 16);
-    for (int v : {w, h})
-        for (int shift = 24; shift >= 0; shift -= 8) s.push_back(static_cast<char>((v >> shift) & 0xFF));
-    return s;
-}
 
 class WindowsTest : public ::testing::Test {
 protected:
@@ -48,10 +41,6 @@ protected:
         state.channel.rosterCount[channel] = i;
     }
     int requests() const { return static_cast<int>(https.sent.size()); }
-    static int count(const FakeWindow* win, const std::string& prefix) {
-        return static_cast<int>(std::count_if(win->ops.begin(), win->ops.end(),
-                                              [&](const std::string& op) { return op.rfind(prefix, 0) == 0; }));
-    }
 
     ClientState state;
     FakeHttps https;
@@ -123,45 +112,45 @@ TEST_F(WindowsTest, GroupListFullPaintFetchesEveryRowAndTicksRefreshTheNextRow) 
     g->ops.clear();
     ui.tickAll();
     // Row 1 refreshed: its marker red, row 10's (top 480) erased.
-    EXPECT_EQ(count(g, "fillRect 631 21 641 31"), 1);
-    EXPECT_EQ(count(g, "fillRect 631 480 641 490"), 1);
-    EXPECT_EQ(count(g, "text 5 20 01"), 1);
+    EXPECT_EQ(g->count("fillRect 631 21 641 31"), 1);
+    EXPECT_EQ(g->count("fillRect 631 480 641 490"), 1);
+    EXPECT_EQ(g->count("text 5 20 01"), 1);
     EXPECT_EQ(w->rowCounter, 2);
 }
 
 TEST_F(WindowsTest, GroupRowSkipsMembersWithoutPicture) {
     members(3, {1, 2, 3});
-    https.queue(FakeReply::ok(png(40, 40)));
+    https.queue(FakeReply::ok(pngHeader(40, 40)));
     https.queue(FakeReply::ok("", 404));
-    https.queue(FakeReply::ok(png(40, 40)));
+    https.queue(FakeReply::ok(pngHeader(40, 40)));
     panes::toggleGroupListWindow(*w);
     FakeWindow* g = ui.find(panes::kGroupTitle);
     g->ops.clear();
     w->rowCounter = 3;
     panes::refreshGroupRow(*w);
-    EXPECT_EQ(count(g, "blitStretched 20 112 53 153"), 1);
-    EXPECT_EQ(count(g, "blitStretched 58 112 91 153"), 1);
-    EXPECT_EQ(count(g, "blitStretched"), 2);
-    EXPECT_EQ(count(g, "text 200 550 Ne pas laisser cette fen\xC3\xAAtre longtemps ouverte"), 1);
+    EXPECT_EQ(g->count("blitStretched 20 112 53 153"), 1);
+    EXPECT_EQ(g->count("blitStretched 58 112 91 153"), 1);
+    EXPECT_EQ(g->count("blitStretched"), 2);
+    EXPECT_EQ(g->count("text 200 550 Ne pas laisser cette fen\xC3\xAAtre longtemps ouverte"), 1);
 }
 
 TEST_F(WindowsTest, NetworkGridThreeMembersThenGreen) {
     state.channel.channelPort = 30004;
     members(4, {7, 8, 9});
     state.channel.rosterCount[11] = 3;
-    for (int i = 0; i < 3; ++i) https.queue(FakeReply::ok(png(66, 83)));
+    for (int i = 0; i < 3; ++i) https.queue(FakeReply::ok(pngHeader(66, 83)));
     ASSERT_EQ(panes::toggleNetworkWindow(*w), 1);
     FakeWindow* n = ui.find(panes::kNetworkTitle);
     ASSERT_NE(n, nullptr);
     EXPECT_EQ(n->spec.background, 0x00FFFFu);
     n->ops.clear();
     n->handler()->onPaint(*n);
-    EXPECT_EQ(count(n, "blitStretched 10 10 76 93"), 1);
-    EXPECT_EQ(count(n, "blitStretched 81 10 147 93"), 1);
-    EXPECT_EQ(count(n, "blitStretched 152 10 218 93"), 1);
-    EXPECT_EQ(count(n, "fillRect 223 10 289 93"), 1);
-    EXPECT_EQ(count(n, "fillRect 223 274 289 357"), 1);
-    EXPECT_EQ(count(n, "fillRect") - 1, 13);  // the background, then 13 green cells
+    EXPECT_EQ(n->count("blitStretched 10 10 76 93"), 1);
+    EXPECT_EQ(n->count("blitStretched 81 10 147 93"), 1);
+    EXPECT_EQ(n->count("blitStretched 152 10 218 93"), 1);
+    EXPECT_EQ(n->count("fillRect 223 10 289 93"), 1);
+    EXPECT_EQ(n->count("fillRect 223 274 289 357"), 1);
+    EXPECT_EQ(n->count("fillRect") - 1, 13);  // the background, then 13 green cells
 
     // The timer redraws on a count change only.
     const int before = requests();
@@ -199,11 +188,11 @@ TEST_F(WindowsTest, ParametersClickAreasColourChoiceAndSave) {
     EXPECT_EQ(p->spec.y, 100);
     p->ops.clear();
     p->handler()->onPaint(*p);
-    EXPECT_EQ(count(p, "text 50 10 INPUT DEVICE (Default)"), 1);
-    EXPECT_EQ(count(p, "blit 50 30 64x64"), 1);   // the microphone icon
-    EXPECT_EQ(count(p, "blit 50 160"), 0);        // the theme has no speaker icon: E_FAIL
-    EXPECT_EQ(count(p, "text 20 100 Micro"), 1);
-    EXPECT_EQ(count(p, "fillRect 60 383 75 398"), 1);
+    EXPECT_EQ(p->count("text 50 10 INPUT DEVICE (Default)"), 1);
+    EXPECT_EQ(p->count("blit 50 30 64x64"), 1);   // the microphone icon
+    EXPECT_EQ(p->count("blit 50 160"), 0);        // the theme has no speaker icon: E_FAIL
+    EXPECT_EQ(p->count("text 20 100 Micro"), 1);
+    EXPECT_EQ(p->count("fillRect 60 383 75 398"), 1);
 
     // Outside both areas: nothing.
     p->handler()->onLeftButtonDown(*p, {75, 398});
@@ -228,7 +217,7 @@ TEST_F(WindowsTest, ParametersClickAreasColourChoiceAndSave) {
     EXPECT_EQ(https.sent[0].body[4], 255);
     p->ops.clear();
     p->handler()->onPaint(*p);
-    EXPECT_EQ(count(p, "text 80 380 255.0.0"), 1);
+    EXPECT_EQ(p->count("text 80 380 255.0.0"), 1);
 }
 
 // A main window near the screen's top-left corner: the windows that would open above or left
@@ -265,8 +254,8 @@ TEST_F(WindowsTest, InputDeviceWindowListsFifteenAndChoosesOne) {
     FakeWindow* p = ui.find(panes::kParamsTitle);
     p->ops.clear();
     p->handler()->onPaint(*p);
-    EXPECT_EQ(count(p, "text 50 10 INPUT DEVICE (3)          "), 1);
-    EXPECT_EQ(count(p, "text 20 100 Source D"), 1);
+    EXPECT_EQ(p->count("text 50 10 INPUT DEVICE (3)          "), 1);
+    EXPECT_EQ(p->count("text 20 100 Source D"), 1);
 
     p->handler()->onLeftButtonDown(*p, {10, 10});
     FakeWindow* in = ui.find(panes::kInputDeviceTitle);

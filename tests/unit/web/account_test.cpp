@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/unit/web/web_fixture.h"
+#include "tests/fakes/web_fixture.h"
 
 namespace orvane::test {
 namespace {
@@ -78,7 +78,7 @@ TEST_F(AccountTest, StartupFetchesSetNumberAndColourOrWarn) {
     EXPECT_EQ(ui.boxes[0].caption, "Acquisition des param\xC3\xA8tres");
     EXPECT_EQ(ui.boxes[0].text, "Aucun param\xC3\xA8tre n'a \xC3\xA9t\xC3\xA9 trouv\xC3\xA9 sur votre compte\n"
                                 "les param\xC3\xA8tres par d\xC3\xA9" "faut seront utilis\xC3\xA9s.");
-    EXPECT_EQ(main->enabledLog, (std::vector<bool>{false, true}));
+    EXPECT_EQ(main->enabledHistory, (std::vector<bool>{false, true}));
 
     // Server unreachable: nothing changes, nothing is shown.
     for (int i = 0; i < 3; ++i) https.queue(FakeReply::failing(FakeReply::FailAt::Send));
@@ -97,15 +97,15 @@ TEST_F(AccountTest, StopStatusesEndTheProgram) {
         fetchAccountResource(*web, 0, web::kAccountRequest);
         EXPECT_EQ(state.identity.accountNumber, 7);
         EXPECT_EQ(web->stopRequested, c.stops) << int(c.status);
-        EXPECT_EQ(browser.opened.size(), c.installer ? 1u : 0u);
+        EXPECT_EQ(browser.urls.size(), c.installer ? 1u : 0u);
         if (!c.stops) continue;
         ASSERT_EQ(ui.boxes.size(), 1u);
         EXPECT_EQ(ui.boxes[0].text, "Le programme va s'arr\xC3\xAAter\nVersion p\xC3\xA9rim\xC3\xA9" "e");
         EXPECT_EQ(ui.boxes[0].caption + (ui.boxes[0].owner == nullptr ? " unowned" : ""), "Information unowned");
-        EXPECT_EQ(ui.destroyed, (std::vector<platform::Window*>{main}));
+        EXPECT_EQ(ui.destroyCalls, (std::vector<platform::Window*>{main}));
         EXPECT_EQ(state.ui.mainWindow.load(), nullptr);  // later fetches draw on nothing
         ui.boxes.clear();
-        ui.destroyed.clear();
+        ui.destroyCalls.clear();
         state.ui.mainWindow = main;
         web->stopRequested = false;
     }
@@ -131,11 +131,11 @@ TEST_F(AccountTest, TalkerCardIsDrawnInTheMainWindow) {
     EXPECT_EQ(phrase.colour, 0x00FFFFu);
 
     // A talker picture that is not a PNG draws nothing.
-    main->log.clear();
+    main->ops.clear();
     state.ui.talkerRedrawPending = true;
     https.queue(FakeReply::ok("\xFF\xD8\xFF\xE0 a JPEG"));
     EXPECT_GT(fetchAccountResource(*web, 9, web::kTalkerPicture), 0);
-    EXPECT_TRUE(main->log.empty());
+    EXPECT_EQ(main->count("blit"), 0);
 }
 
 }  // namespace

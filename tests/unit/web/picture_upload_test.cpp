@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "tests/unit/web/web_fixture.h"
+#include "tests/fakes/web_fixture.h"
 #include "web/colour_save.h"
 
 namespace orvane::test {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/unit/web/web_fixture.h"
+#include "tests/fakes/web_fixture.h"
 #include "web/account.h"
 #include "web/picture_upload.h"
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/unit/web/web_fixture.h"
+#include "tests/fakes/web_fixture.h"
 
 namespace orvane::test {
 namespace {
@@ -19,7 +19,10 @@ TEST(FitPicture, ScalesToFitAndCentres) {
 
 class CanvasTest : public WebTest {
 protected:
-    CanvasTest() : canvasWindow(*web) { state.channel.channelPort = 30003; }
+    CanvasTest() : canvasWindow(*web) {
+        state.channel.channelPort = 30003;
+        ui.frame = {16, 60};  // a 600 x 600 window with a menu bar: 584 x 540 inside
+    }
     panes::CanvasWindow canvasWindow;
     FakeWindow* canvas() { return ui.windows.size() > 1 ? ui.windows[1].get() : nullptr; }
     void paint() { canvas()->handler()->onPaint(*canvas()); }
@@ -56,21 +59,22 @@ TEST_F(CanvasTest, OpensBesideTheMainWindowExceptOnChannelZero) {
 }
 
 TEST_F(CanvasTest, ThePictureIsFetchedOncePerShowingAndKeptOn404) {
-    canvasWindow.toggle();
     https.queue(FakeReply::ok(pngHeader(1000, 500)));
+    canvasWindow.toggle();  // showing the window paints it
     paint();
     paint();  // a repaint only scales again
     ASSERT_EQ(https.sent.size(), 1u);
     EXPECT_EQ(https.sent[0].path, "/echange/pc_img_share_get.php?F=3&N=1");
-    EXPECT_EQ(canvas()->log.back(), "1000x500 at 0,124 584x292");
+    EXPECT_EQ(canvas()->last("blitStretched"), "blitStretched 0 124 584 416 1000x500");
     EXPECT_EQ(canvas()->scroll.x, 400);
 
     state.channel.channelPort = 30005;  // "Actualiser" on a channel without picture
     command(32000);
     EXPECT_EQ(canvas()->invalidations, 1);
+    canvas()->ops.clear();
     paint();
     EXPECT_EQ(https.sent.back().path, "/echange/pc_img_share_get.php?F=5&N=1");
-    EXPECT_EQ(canvas()->log.back(), "1000x500 at 0,124 584x292");
+    EXPECT_EQ(canvas()->last("blitStretched"), "blitStretched 0 124 584 416 1000x500");
 
     command(32001);  // "Envoyer", chooser cancelled: reloads all the same
     https.queue(FakeReply::failing(FakeReply::FailAt::Send));

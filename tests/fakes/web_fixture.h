@@ -1,26 +1,21 @@
 #pragma once
-// A client state and web state wired to the fake HTTPS, UI and browser, with a main window.
+// A client state and web state wired to the fake HTTPS, UI and system (the browser), with a main
+// window, for the tests of the web client and of the windows that fetch through it.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <memory>
 #include <string>
 
-#include "state/client_state.h"
-#include "tests/unit/web/fake_https.h"
-#include "tests/unit/web/fake_ui.h"
 #include "display/account_view.h"
+#include "state/client_state.h"
+#include "tests/fakes/fake_https.h"
+#include "tests/fakes/fake_image.h"
+#include "tests/fakes/fake_system.h"
+#include "tests/fakes/fake_ui.h"
 #include "web/web_state.h"
 
 namespace orvane::test {
-
-// The first 24 bytes of a PNG file of w x h pixels (all the fake decoder reads).
-inline std::string pngHeader(int w, int h) {
-    std::string s("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR", 16);
-    for (int v : {w, h})
-        for (int shift = 24; shift >= 0; shift -= 8) s.push_back(static_cast<char>((v >> shift) & 0xFF));
-    return s;
-}
 
 class WebTest : public ::testing::Test {
 protected:
