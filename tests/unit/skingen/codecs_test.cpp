@@ -156,10 +156,16 @@ TEST(LedContainer, LaysOutCountEntriesAndImages) {
     EXPECT_EQ(b[firstImage + 3], 4);
 }
 
-TEST(LedContainer, RefusesNamesThatDoNotFitTheirField) {
+TEST(LedContainer, RefusesWhatTheProgramsReaderWouldNotTake) {
     EXPECT_FALSE(buildLedContainer({{std::string(32, 'x'), {1}}}).has_value());
     EXPECT_FALSE(buildLedContainer({{"", {1}}}).has_value());
     EXPECT_TRUE(buildLedContainer({}).has_value());
+    // The reader takes no table of more than 20 entries.
+    std::vector<LedImageFile> many;
+    for (int i = 0; i < 21; ++i) many.push_back({"L" + std::to_string(i), {1}});
+    EXPECT_FALSE(buildLedContainer(many).has_value());
+    many.pop_back();
+    EXPECT_TRUE(buildLedContainer(many).has_value());
 }
 
 TEST(Quantizer, KeepsFewColoursExactlyAndBoundsThePalette) {
