@@ -77,6 +77,16 @@ std::string cp1252ToUtf8(std::string_view text) {
     return out;
 }
 
+std::u16string cp1252ToUtf16(std::string_view text) {
+    std::u16string out;
+    out.reserve(text.size());
+    for (char ch : text) {
+        const auto b = static_cast<unsigned char>(ch);
+        out.push_back(b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : static_cast<char16_t>(b));
+    }
+    return out;
+}
+
 std::string utf8ToCp1252(std::string_view text) {
     std::string out;
     out.reserve(text.size());

@@ -15,6 +15,7 @@ namespace orvane::base {
 inline constexpr char32_t kReplacementCharacter = 0xFFFD;
 
 std::string cp1252ToUtf8(std::string_view text);
+std::u16string cp1252ToUtf16(std::string_view text);
 // Characters with no Windows-1252 byte become '?'.
 std::string utf8ToCp1252(std::string_view text);
 std::u16string utf8ToUtf16(std::string_view text);

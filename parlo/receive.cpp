@@ -1,23 +1,13 @@
 #include "parlo/receive.h"
 
+#include <string_view>
+
+#include "base/text.h"
+
 namespace orvane::parlo {
 
-namespace {
-// Windows-1252 0x80..0x9F; the undefined bytes keep their value, as the system conversion does.
-constexpr char16_t kHigh[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-}  // namespace
-
 std::u16string cp1252ToUtf16(const std::uint8_t* bytes, std::size_t count) {
-    std::u16string out;
-    out.reserve(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::uint8_t b = bytes[i];
-        out.push_back(b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : static_cast<char16_t>(b));
-    }
-    return out;
+    return base::cp1252ToUtf16(std::string_view(reinterpret_cast<const char*>(bytes), count));
 }
 
 Datagram interpretDatagram(const std::uint8_t* bytes, int n) {

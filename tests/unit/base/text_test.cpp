@@ -5,6 +5,12 @@
 namespace orvane {
 namespace {
 
+TEST(Text, Cp1252ToUtf16KeepsTheFiveUndefinedBytes) {
+    const std::u16string expected{0x20AC, 0x0081, 0x0153, 0x00E9, u'a'};
+    EXPECT_EQ(base::cp1252ToUtf16("\x80\x81\x9C\xE9" "a"), expected);
+    EXPECT_EQ(base::utf16ToUtf8(base::cp1252ToUtf16("d\xE9j\xE0 \x92")), base::cp1252ToUtf8("d\xE9j\xE0 \x92"));
+}
+
 TEST(Text, Cp1252RoundTripsThroughUtf8) {
     struct Case {
         const char* cp1252;
