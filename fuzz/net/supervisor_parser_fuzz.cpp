@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "net/control.h"
+#include "protocol/datagrams.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ public:
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace orvane::net;
-    const SupervisorReply r = parseSupervisorReply(data, size);
+    const orvane::protocol::SupervisorReply r = orvane::protocol::parseSupervisorReply(data, size);
     if (r.code != (size > 2 ? data[2] : 0)) std::abort();
     CountingUi ui;
     handleSupervisorReply(ui, nullptr, data, size);

@@ -5,7 +5,7 @@
 #include "protocol/datagrams.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    using namespace orvane::net;
+    using namespace orvane::protocol;
     const VoiceDatagram v = parseVoice(data, size);
     const std::uint8_t kind = size > 0 ? data[0] : 0;
     if (v.isVoice != (kind == 'A' || kind == 'B')) std::abort();
