@@ -117,6 +117,7 @@ PlayReport analysePlayback(const std::vector<std::uint8_t>& heard, const std::ve
 
 // Writes the signal into the microphone at its real pace, one block per 31.25 ms.
 void feedPaced(test::SourceWriter& mic, const std::vector<std::uint8_t>& signal) {
+    ASSERT_TRUE(mic.writeLead());
     auto start = std::chrono::steady_clock::now();
     for (std::size_t k = 0; k * kBlock < signal.size(); ++k) {
         std::this_thread::sleep_until(start + std::chrono::microseconds(31250 * k));
