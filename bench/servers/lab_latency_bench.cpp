@@ -9,6 +9,8 @@
 // when each of them is at its worst.
 //
 //   lab_latency_bench [TALKS] [SECONDS_PER_TALK]
+// ORVANE_SOUND_SERVER=pipewire measures on PipeWire's pulse server (lab/lib/sound-server.sh);
+// bench/servers/sound_servers_compare.sh measures both in one run.
 #include <unistd.h>
 
 #include <algorithm>
@@ -64,6 +66,9 @@ int main(int argc, char** argv) {
         speaker.clear();
         const std::vector<std::uint8_t> signal = e2e::makeNoiseSignal(blocks, 0x9E3779B9u + static_cast<std::uint32_t>(t));
         std::vector<double> spoken(blocks);
+        // (On PipeWire, whose pipe source is read on its own clock, the lead is 62.5 ms of
+        // the figure: a block waits behind it; on PulseAudio it is read at once.)
+        mic.writeLead();
         auto start = std::chrono::steady_clock::now();
         for (std::size_t k = 0; k < blocks; ++k) {
             std::this_thread::sleep_until(start + std::chrono::microseconds(31250 * static_cast<long>(k)));
