@@ -33,7 +33,8 @@ case "$flavour" in
                                  -DORVANE_BUILD_FUZZ=ON -DORVANE_BUILD_TESTS=OFF -DORVANE_BUILD_BENCH=OFF) ;;
   package) dir=build-package; args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr
                                      -DORVANE_BUILD_TESTS=OFF -DORVANE_BUILD_BENCH=OFF
-                                     -DORVANE_SYSTEMD_UNIT_DIR=/lib/systemd/system)
+                                     -DORVANE_SYSTEMD_UNIT_DIR=/lib/systemd/system
+                                     -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON)
            # Debian's hardening (stack protector, fortified functions, read-only relocations
            # bound at start) as its packages are built.
            # The checkout's path mapping is left out: it would make every clone miss the
@@ -57,6 +58,10 @@ if [ -n "${ORVANE_BUILD_TARGETS:-}" ]; then
   cmake --build "$dir" -j "$jobs" --target "${targets[@]}"
 elif [ "$flavour" = fuzz ]; then
   cmake --build "$dir" -j "$jobs" --target orvane_fuzz_all
+elif [ "$flavour" = package ]; then
+  # What the packages hold, nothing else (the lab's tools and the demo voice are not in them).
+  cmake --build "$dir" -j "$jobs" --target orvane parlo orvane-voice-server orvane-web-server orvane_skin \
+    orvane_icons orvane_packaging_files
 elif [ "$flavour" = win64 ]; then
   # The programs, their skin and the portable unit tests (Parlo once its platform side exists).
   targets=(orvane_win64_tests orvane_win64_programs)
