@@ -162,6 +162,11 @@ _sound_server_pipewire_supervise() {
     sleep 0.05
   done
   child pipewire
+  # WirePlumber and the pulse server give up when PipeWire's socket is not there yet.
+  for ((n = 0; n < 200; n++)); do
+    [ -S "$dir/run/pipewire-0" ] && break
+    sleep 0.05
+  done
   child wireplumber
   child pipewire-pulse
   for ((n = 0; n < 200; n++)); do
