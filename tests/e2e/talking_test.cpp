@@ -174,6 +174,22 @@ void checkWithoutServerSilence(test::SinkRecorder& speaker, const std::vector<st
         },
         20000);
     speaker.stop();
+    // Where silence came inside the talk: whole blocks (B's ring had none) or pieces.
+    const std::vector<std::uint8_t> all = speaker.data();
+    std::size_t wholeBlocks = 0, pieces = 0, pieceFrames = 0, run = 0;
+    const auto firstSound = std::find_if(all.begin(), all.end(), [](std::uint8_t x) { return x != 0; });
+    for (std::size_t i = static_cast<std::size_t>(firstSound - all.begin()) & ~std::size_t{3}; i + 4 <= all.size(); i += 4) {
+        const bool silent = (all[i] | all[i + 1] | all[i + 2] | all[i + 3]) == 0;
+        if (silent) {
+            ++run;
+            continue;
+        }
+        if (run > 0 && run % (kBlock / 4) == 0) wholeBlocks += run / (kBlock / 4);
+        else if (run > 0) ++pieces, pieceFrames += run;
+        run = 0;
+    }
+    std::printf("%s: silence inside the talk: %zu whole blocks, %zu shorter pieces (%zu frames)\n", label,
+                wholeBlocks, pieces, pieceFrames);
     const auto mismatch = std::mismatch(signal.begin(), signal.end(), heard.begin(), heard.end());
     const auto same = static_cast<std::size_t>(mismatch.first - signal.begin());
     EXPECT_EQ(heard.size(), signal.size()) << "sound heard, silence left out";
