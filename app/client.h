@@ -22,7 +22,8 @@ inline constexpr char kInstanceMutexName[] = "Orvane";
 inline constexpr char kChimeFile[] = "chimes.wav";
 
 struct ClientConfig {
-    std::string folder;               // prefixed to every skin file ("" = working directory)
+    std::string folder;               // prefixed to every skin file ("" = working directory);
+                                      // the program gives System::dataFolder()
     std::string chimePath = kChimeFile;
     const char* documentationUrl = "";
 };

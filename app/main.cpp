@@ -32,6 +32,8 @@ int main(int argc, char** argv) {
     platform::System& system = platform::hostSystem();
     ProductionServices services(state, ui, system);
     ClientConfig config;
+    config.folder = system.dataFolder();
+    config.chimePath = config.folder + kChimeFile;
     config.documentationUrl = ORVANE_DOC_URL;
     Client client(state, ui, system, services, config);
     services.setControlUi(&client.controlUi());

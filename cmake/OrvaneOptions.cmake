@@ -6,7 +6,7 @@ set(ORVANE_WEB_PORT "44300" CACHE STRING "TCP port of the web server (443 in pro
 set(ORVANE_WEB_CA_FILE "" CACHE STRING "Extra certificate authority (PEM) trusted for the web server")
 set(ORVANE_DOC_URL "https://localhost:44300/FR-Orvane.php" CACHE STRING "Documentation page")
 set(ORVANE_INSTALLER_URL "https://localhost:44300/installer.php" CACHE STRING "Installer page")
-set(ORVANE_PROGRAMS_DIR "" CACHE STRING "Programs folder; Parlo is <it>/Orvane/parlo (empty: the build's output folder)")
+set(ORVANE_PROGRAMS_DIR "" CACHE STRING "Linux: the folder Parlo is found in, <it>/parlo (empty: beside the program, build/run/Orvane or ../libexec/orvane)")
 
 option(ORVANE_BUILD_TESTS "Build the tests" ON)
 option(ORVANE_BUILD_BENCH "Build the benchmarks" ON)

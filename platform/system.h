@@ -25,8 +25,16 @@ public:
     virtual bool isProcessRunning(const std::string& name) = 0;
     // Starts the program at `path` with no arguments, without waiting for it.
     virtual bool startProgram(const std::string& path) = 0;
-    // The folder programs are installed under (a build value here); empty when unknown.
+    // The folder the speech program is found under (see ProgramLocation); empty when unknown.
+    // Windows: the Program Files folder. Linux: the folder that holds it in this program's own
+    // tree (../libexec/orvane installed, Orvane/ beside the program in a build tree).
     virtual std::string programsFolder() = 0;
+    // The folder the program's data files (the skin, its sounds) are read from, ending in a
+    // separator, or empty for the working folder. Windows: the working folder (the installer's
+    // shortcuts start the program in its own folder). Linux: found from the program's own
+    // location (../share/orvane installed, the program's folder in a build tree), whatever the
+    // working folder.
+    virtual std::string dataFolder() = 0;
     // The user's own temporary folder (no trailing separator), private to the user; empty
     // when none can be had.
     virtual std::string temporaryFolder() = 0;
@@ -48,7 +56,7 @@ struct ProgramLocation {
     const char* processName;
 };
 inline constexpr ProgramLocation kSpeechProgramOnWindows{"%s\\Orvane\\Parlo.exe", "Parlo.exe"};
-inline constexpr ProgramLocation kSpeechProgramOnLinux{"%s/Orvane/parlo", "parlo"};
+inline constexpr ProgramLocation kSpeechProgramOnLinux{"%s/parlo", "parlo"};
 // The one of the two for the system this program runs on.
 const ProgramLocation& speechProgramLocation();
 

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Configures and builds one flavour of the project.
-#   scripts/build.sh [release|asan|tsan|fuzz|win64] [extra cmake args...]
-# Build folders: build/ (release), build-asan/, build-tsan/, build-fuzz/, build-win64/.
+#   scripts/build.sh [release|asan|tsan|fuzz|win64|package] [extra cmake args...]
+# Build folders: build/ (release), build-asan/, build-tsan/, build-fuzz/, build-win64/,
+# build-package/.
+# package is a release build of the programs alone (no tests, no benchmarks) installed under
+# /usr, made into the Debian packages orvane_*.deb and orvane-servers_*.deb in build-package/.
 # win64 cross-builds for Windows with mingw-w64 (libraries from scripts/cross-deps.sh); the skin
 # is drawn by the release build's generator (build/skingen/orvane_skin_gen) when it exists.
 #   ORVANE_JOBS (default: number of cores); ORVANE_BUILD_TARGETS="t1 t2 ..." builds only those
@@ -28,6 +31,20 @@ case "$flavour" in
   tsan)    dir=build-tsan; args=(-DCMAKE_BUILD_TYPE=Debug -DORVANE_SANITIZE=thread -DORVANE_BUILD_BENCH=OFF) ;;
   fuzz)    dir=build-fuzz; args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
                                  -DORVANE_BUILD_FUZZ=ON -DORVANE_BUILD_TESTS=OFF -DORVANE_BUILD_BENCH=OFF) ;;
+  package) dir=build-package; args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr
+                                     -DORVANE_BUILD_TESTS=OFF -DORVANE_BUILD_BENCH=OFF
+                                     -DORVANE_SYSTEMD_UNIT_DIR=/lib/systemd/system
+                                     -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON)
+           # Debian's hardening (stack protector, fortified functions, read-only relocations
+           # bound at start) as its packages are built.
+           # The checkout's path mapping is left out: it would make every clone miss the
+           # compiler cache (and the debugging data it maps is stripped from the packages).
+           export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+           debflags() { dpkg-buildflags --get "$1" | sed 's/-ffile-prefix-map=[^ ]*//g'; }
+           cppflags=$(debflags CPPFLAGS)
+           args+=(-DCMAKE_C_FLAGS="$(debflags CFLAGS) $cppflags"
+                  -DCMAKE_CXX_FLAGS="$(debflags CXXFLAGS) $cppflags"
+                  -DCMAKE_EXE_LINKER_FLAGS="$(debflags LDFLAGS)") ;;
   win64)   dir=build-win64; args=(-DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchain-mingw64.cmake"
                                  -DORVANE_BUILD_BENCH=OFF)
            [ -x build/skingen/orvane_skin_gen ] && args+=(-DORVANE_HOST_SKIN_GEN="$PWD/build/skingen/orvane_skin_gen")
@@ -41,6 +58,10 @@ if [ -n "${ORVANE_BUILD_TARGETS:-}" ]; then
   cmake --build "$dir" -j "$jobs" --target "${targets[@]}"
 elif [ "$flavour" = fuzz ]; then
   cmake --build "$dir" -j "$jobs" --target orvane_fuzz_all
+elif [ "$flavour" = package ]; then
+  # What the packages hold, nothing else (the lab's tools and the demo voice are not in them).
+  cmake --build "$dir" -j "$jobs" --target orvane parlo orvane-voice-server orvane-web-server orvane_skin \
+    orvane_icons orvane_packaging_files
 elif [ "$flavour" = win64 ]; then
   # The programs, their skin and the portable unit tests (Parlo once its platform side exists).
   targets=(orvane_win64_tests orvane_win64_programs)
@@ -48,4 +69,8 @@ elif [ "$flavour" = win64 ]; then
   cmake --build "$dir" -j "$jobs" --target "${targets[@]}"
 else
   cmake --build "$dir" -j "$jobs"
+fi
+if [ "$flavour" = package ]; then
+  rm -f "$dir"/*.deb
+  (cd "$dir" && cpack -G DEB)
 fi

@@ -9,14 +9,16 @@ PACKAGES=(
   clang clang-14 libclang-rt-14-dev lld
   # tests and benchmarks
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  # UI (Qt 6 Widgets) and fonts
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  # UI (Qt 6 Widgets) and fonts; the toolkit's own French texts (qtbase_fr.qm)
+  qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
   fonts-liberation fonts-dejavu-core fonts-comic-neue
   # the device icons of the parameters window (audio-input-microphone and friends)
   adwaita-icon-theme
   xvfb xauth xdotool imagemagick x11-utils
-  # audio
+  # audio; the same audio tests also run on PipeWire's pulse server (a D-Bus session bus for
+  # WirePlumber)
   pulseaudio pulseaudio-utils libpulse-dev libopus-dev sox
+  pipewire pipewire-pulse wireplumber dbus
   # the desktop sound theme: the start-up chime
   sound-theme-freedesktop
   # web
@@ -25,6 +27,8 @@ PACKAGES=(
   libespeak-ng-dev espeak-ng-data libsndfile1-dev libudev-dev
   # the demo talkers' French voice, made at build time
   espeak-ng
+  # the Debian packages: built with CPack (dpkg-shlibdeps), checked, installed and removed
+  dpkg-dev fakeroot file lintian desktop-file-utils appstream
   # tools used by the lab and the measurements
   procps psmisc iproute2 netcat-openbsd python3
 )

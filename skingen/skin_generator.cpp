@@ -1,4 +1,5 @@
 // Writes the default skin into the folder given on the command line. Run by the build.
+#include <QBuffer>
 #include <QGuiApplication>
 #include <cstdio>
 #include <filesystem>
@@ -99,6 +100,31 @@ int generate(const fs::path& dir) {
     return ok ? 0 : 1;
 }
 
+std::vector<std::uint8_t> png(const QImage& image) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, "PNG")) return {};
+    return {bytes.begin(), bytes.end()};
+}
+
+// The program's icon in the icon theme's layout: DIR/hicolor/NxN/apps/orvane.png for each size
+// and DIR/hicolor/scalable/apps/orvane.svg.
+int generateIcons(const fs::path& dir) {
+    bool ok = true;
+    std::error_code error;
+    for (int size : kAppIconSizes) {
+        const fs::path folder = dir / "hicolor" / (std::to_string(size) + "x" + std::to_string(size)) / "apps";
+        fs::create_directories(folder, error);
+        ok = writeFile(folder / "orvane.png", png(drawAppIcon(size))) && ok;
+    }
+    const fs::path scalable = dir / "hicolor" / "scalable" / "apps";
+    fs::create_directories(scalable, error);
+    const std::string svg = appIconSvg();
+    ok = writeFile(scalable / "orvane.svg", std::vector<std::uint8_t>(svg.begin(), svg.end())) && ok;
+    return ok ? 0 : 1;
+}
+
 // The build runs the generator without a desktop session; the toolkit's note about the missing
 // session folder is noise there. Everything else still gets through.
 void quietMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
@@ -110,8 +136,9 @@ void quietMessages(QtMsgType type, const QMessageLogContext&, const QString& mes
 }  // namespace orvane::skingen
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT_FOLDER\n", argv[0]);
+    const bool icons = argc == 3 && std::string(argv[1]) == "--icons";
+    if (argc != 2 && !icons) {
+        std::fprintf(stderr, "usage: %s OUTPUT_FOLDER | --icons ICON_FOLDER\n", argv[0]);
         return 2;
     }
     // Drawing text needs the font database, not a screen.
@@ -119,5 +146,5 @@ int main(int argc, char** argv) {
     qInstallMessageHandler(orvane::skingen::quietMessages);
     int qtArgc = 1;
     QGuiApplication app(qtArgc, argv);
-    return orvane::skingen::generate(argv[1]);
+    return icons ? orvane::skingen::generateIcons(argv[2]) : orvane::skingen::generate(argv[1]);
 }

@@ -4,6 +4,7 @@
 // pure black.
 #include <QColor>
 #include <QImage>
+#include <string>
 
 namespace orvane::skingen {
 
@@ -36,5 +37,11 @@ QImage drawLed(const LedLook& look);
 
 // Frame `index` of `count` of the looping atom animation.
 QImage drawElectronFrame(int index, int count);
+
+// The program's icon for the desktop's icon theme, `size` x `size`, transparent around its
+// rounded square (unlike the skin's pictures), and the same drawing as SVG text.
+inline constexpr int kAppIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
+QImage drawAppIcon(int size);
+std::string appIconSvg();
 
 }  // namespace orvane::skingen

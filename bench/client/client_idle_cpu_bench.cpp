@@ -184,6 +184,7 @@ int main(int argc, char** argv) {
     std::atomic<bool> talking{true};
     std::thread feeder([&] {
         const std::vector<std::uint8_t> noise = e2e::makeNoiseSignal(32, 0xC0FFEEu);
+        mic.writeLead();
         auto start = std::chrono::steady_clock::now();
         for (long k = 0; talking; ++k) {
             std::this_thread::sleep_until(start + std::chrono::microseconds(31250 * k));

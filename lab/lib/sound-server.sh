@@ -1,10 +1,18 @@
 #!/usr/bin/env bash
-# A private PulseAudio server living in one folder, for the lab, the Windows smoke test and the
+# A private sound server living in one folder, for the lab, the Windows smoke test and the
 # audio test fixture: its socket, cookie, state and runtime files stay in that folder, nothing
 # of the machine's or the user's sound setup is read or changed, and it never exits on its own.
 # Its pipe devices all speak s16le, 2 channels, 8000 Hz; a pipe sink paces itself on the
 # system clock (without that it runs at its reader's speed and inserts silence) and writes
 # silence while nothing plays.
+#
+# ORVANE_SOUND_SERVER chooses the server: pulseaudio (the default) or pipewire, that is
+# PipeWire with WirePlumber and its pulse server (pipewire-pulse), which is what today's
+# desktops serve libpulse programs from. The PipeWire flavour runs the three with a D-Bus
+# session bus of their own under one supervising process, its graph at 8000 Hz (so that
+# 8000 Hz streams are not resampled and stay bit for bit), loads the same pipe devices through
+# its pulse server and only then opens the same socket (DIR/run/native): clients see the same
+# server address, fifos and device names whichever runs.
 #
 # Sourced by bash:
 #   sound_server_config DIR DEVICE...   writes DIR/server.pa (and makes DIR/run, DIR/state);
@@ -31,7 +39,7 @@
 
 # sound_server_config DIR DEVICE...
 sound_server_config() {
-  local dir=$1 format="format=s16le rate=8000 channels=2" lines=() last=""
+  local dir=$1 format="format=s16le rate=8000 channels=2" lines=() last="" defaults=()
   shift
   SOUND_SERVER_FIFOS=()
   while [ $# -gt 0 ]; do
@@ -61,7 +69,7 @@ sound_server_config() {
         shift 3 ;;
       default-sink | default-source)
         [ $# -ge 2 ] || { echo "sound-server: $1 needs a name" >&2; return 2; }
-        lines+=("set-$1 $2")
+        defaults+=("set-$1 $2")
         last=""
         shift 2 ;;
       *)
@@ -72,8 +80,38 @@ sound_server_config() {
   mkdir -p "$dir/run" "$dir/state" || return 1
   {
     echo "load-module module-native-protocol-unix auth-anonymous=1 socket=$dir/run/native"
-    printf '%s\n' "${lines[@]}"
+    [ ${#lines[@]} -gt 0 ] && printf '%s\n' "${lines[@]}"
+    [ ${#defaults[@]} -gt 0 ] && printf '%s\n' "${defaults[@]}"
   } >"$dir/server.pa"
+  [ "$(_sound_server_kind)" = pipewire ] && _sound_server_pipewire_config "$dir"
+  return 0
+}
+
+_sound_server_kind() {
+  case "${ORVANE_SOUND_SERVER:-pulseaudio}" in
+    pipewire) echo pipewire ;;
+    *) echo pulseaudio ;;
+  esac
+}
+
+# PipeWire's configuration beside server.pa: the graph's clock at 8000 Hz, the pulse server on
+# a socket of the folder (published as run/native once the devices are in place), no
+# realtime module (no rtkit without a desktop session).
+_sound_server_pipewire_config() {
+  local dir=$1
+  mkdir -p "$dir/config/pipewire/pipewire.conf.d" "$dir/config/pipewire/pipewire-pulse.conf.d" \
+    "$dir/config/wireplumber" || return 1
+  cat >"$dir/config/pipewire/pipewire.conf.d/orvane.conf" <<CONF
+context.properties = {
+    default.clock.rate          = 8000
+    default.clock.allowed-rates = [ 8000 ]
+}
+CONF
+  cat >"$dir/config/pipewire/pipewire-pulse.conf.d/orvane.conf" <<CONF
+pulse.properties = {
+    server.address = [ "unix:$dir/run/pipewire-native" ]
+}
+CONF
 }
 
 sound_server_env() {
@@ -82,13 +120,88 @@ sound_server_env() {
 }
 
 # The daemon of DIR/server.pa, replacing the calling process (in a background job: the job's
-# process id is the daemon's).
+# process id is the daemon's, or with PipeWire its supervisor's).
 _sound_server_exec() {
   local dir=$1
+  if [ "$(_sound_server_kind)" = pipewire ]; then
+    exec env -u PULSE_SERVER -u DBUS_SESSION_BUS_ADDRESS HOME="$dir/state" XDG_RUNTIME_DIR="$dir/run" \
+      XDG_CONFIG_HOME="$dir/config" XDG_STATE_HOME="$dir/state" XDG_DATA_HOME="$dir/state" \
+      PIPEWIRE_RUNTIME_DIR="$dir/run" bash "${BASH_SOURCE[0]}" pipewire-supervisor "$dir"
+  fi
   exec env -u PULSE_SERVER HOME="$dir/state" PULSE_RUNTIME_PATH="$dir/run" PULSE_STATE_PATH="$dir/state" \
     XDG_RUNTIME_DIR="$dir/run" \
     pulseaudio --daemonize=no -n -F "$dir/server.pa" --exit-idle-time=-1 --use-pid-file=no \
     --realtime=no --high-priority=no --disallow-exit --log-target=stderr
+}
+
+# The PipeWire flavour's supervising process: a session bus, PipeWire, WirePlumber and the pulse
+# server, each made to die with it (also when it is killed), the devices of server.pa loaded
+# through the pulse server, then the socket published. SIGTERM stops them all.
+_sound_server_pipewire_supervise() {
+  local dir=$1 children=() n
+  local pw_server="unix:$dir/run/pipewire-native"
+  chmod 700 "$dir/run"
+  rm -f "$dir/run/native" "$dir/run/pipewire-native" "$dir/run/bus"
+  stop_children() {
+    local pid
+    for pid in "${children[@]}"; do kill -TERM "$pid" 2>/dev/null; done
+    for pid in "${children[@]}"; do wait "$pid" 2>/dev/null; done
+    rm -f "$dir/run/native"
+    exit 0
+  }
+  trap stop_children TERM INT EXIT
+  child() { setpriv --pdeathsig TERM -- "$@" </dev/null & children+=($!); }
+  # dbus-daemon gives up the signal set to it at its parent's death (it changes its
+  # credentials), so a small shell that keeps it gets that signal and ends it.
+  child bash -c 'dbus-daemon --session --address="$1" --nofork --nopidfile --nosyslog & bus=$!
+    trap "kill \$bus; wait \$bus; exit 0" TERM
+    wait $bus' bus "unix:path=$dir/run/bus"
+  export DBUS_SESSION_BUS_ADDRESS="unix:path=$dir/run/bus"
+  for ((n = 0; n < 100; n++)); do
+    [ -S "$dir/run/bus" ] && break
+    sleep 0.05
+  done
+  child pipewire
+  # WirePlumber and the pulse server give up when PipeWire's socket is not there yet.
+  for ((n = 0; n < 200; n++)); do
+    [ -S "$dir/run/pipewire-0" ] && break
+    sleep 0.05
+  done
+  child wireplumber
+  child pipewire-pulse
+  for ((n = 0; n < 200; n++)); do
+    PULSE_SERVER=$pw_server pactl info >/dev/null 2>&1 && break
+    sleep 0.05
+  done
+  local line module args
+  while read -r line; do
+    case "$line" in
+      "load-module module-native-protocol-unix "*) ;;
+      load-module\ *)
+        line=${line#load-module }
+        module=${line%% *}
+        args=${line#"$module"}
+        PULSE_SERVER=$pw_server pactl load-module "$module" "${args# }" >/dev/null ||
+          echo "sound-server: pipewire could not load $module" >&2 ;;
+      set-default-sink\ * | set-default-source\ *)
+        # Honoured once WirePlumber is up: asked again until it holds.
+        local what=${line%% *} name=${line#* }
+        for ((n = 0; n < 100; n++)); do
+          PULSE_SERVER=$pw_server pactl "$what" "$name" >/dev/null 2>&1 &&
+            [ "$(PULSE_SERVER=$pw_server pactl "${what/set-/get-}" 2>/dev/null)" = "$name" ] && break
+          sleep 0.05
+        done ;;
+    esac
+  done <"$dir/server.pa"
+  ln -s "$dir/run/pipewire-native" "$dir/run/native"
+  echo "sound-server: PipeWire ready ($(PULSE_SERVER=$pw_server pactl info 2>/dev/null | sed -n 's/^Server Name: //p'))" >&2
+  while :; do
+    wait -n
+    # One of them ended: the server is no longer whole.
+    local alive=0 pid
+    for pid in "${children[@]}"; do kill -0 "$pid" 2>/dev/null && alive=$((alive + 1)); done
+    [ "$alive" = "${#children[@]}" ] || { echo "sound-server: a PipeWire process ended" >&2; stop_children; }
+  done
 }
 
 # sound_server_start DIR LOG
@@ -137,6 +250,8 @@ if [ "${BASH_SOURCE[0]}" = "$0" ]; then
         exit 2
       fi
       _sound_server_exec "$2" ;;
+    pipewire-supervisor)
+      _sound_server_pipewire_supervise "$2" ;;
     *)
       echo "usage: sound-server.sh config DIR DEVICE... | run DIR" >&2
       exit 2 ;;

@@ -5,12 +5,14 @@
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFont>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QPointer>
 #include <QScreen>
 #include <QSocketNotifier>
 #include <QThread>
 #include <QTimer>
+#include <QTranslator>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -31,6 +33,18 @@ void installFontSubstitutions() {
     QFont::insertSubstitution("Courier New", "Liberation Mono");
     QFont::insertSubstitution("Impact", "Liberation Sans Narrow");
     QFont::insertSubstitution("Comic Sans MS", "Comic Neue");
+}
+
+// Every word of the program is French: the toolkit's own dialogs (colour and file choosers,
+// the message boxes' buttons) speak it too, whatever the desktop's language. Without the
+// toolkit's French catalogue (qt6-translations-l10n) they stay in English.
+void installFrenchTranslation(QCoreApplication& app) {
+    auto* translator = new QTranslator(&app);
+    if (translator->load(QStringLiteral("qtbase_fr"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(translator);
+    } else {
+        delete translator;
+    }
 }
 
 QMessageBox::Icon toQtIcon(MessageIcon icon) {
@@ -61,6 +75,7 @@ QtUi::QtUi(int& argc, char** argv) {
     app_ = std::make_unique<QApplication>(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     installFontSubstitutions();
+    installFrenchTranslation(*app_);
     if (g_signalPipe[0] < 0 && ::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
         struct sigaction action {};
         action.sa_handler = onTerminateSignal;
@@ -178,13 +193,22 @@ void QtUi::aboutBox(Window* owner, std::string_view textUtf8) {
     });
 }
 
+// The toolkit reads a filter's patterns from the last parentheses of its label, separated by
+// spaces, and shows the label with them. The caller's label already lists the patterns (as
+// the Windows dialog shows it), so the patterns are appended in the toolkit's form and hidden:
+// the chooser shows the caller's label as given, each pattern once.
+QString fileFilterFor(std::string_view filterNameUtf8, std::string_view patterns) {
+    QString pat = QString::fromUtf8(patterns.data(), patterns.size());
+    pat.replace(';', ' ');
+    return QString::fromUtf8(filterNameUtf8.data(), filterNameUtf8.size()) + " (" + pat.simplified() + ")";
+}
+
 std::string QtUi::chooseOpenFile(std::string_view filterNameUtf8, std::string_view patterns) {
     std::string chosen;
     invoke([&] {
-        QString pat = QString::fromUtf8(patterns.data(), patterns.size());
-        pat.replace(';', ' ');
-        QString filter = QString::fromUtf8(filterNameUtf8.data(), filterNameUtf8.size()) + " (" + pat + ")";
-        chosen = QFileDialog::getOpenFileName(nullptr, QString(), QString(), filter).toStdString();
+        chosen = QFileDialog::getOpenFileName(nullptr, QString(), QString(), fileFilterFor(filterNameUtf8, patterns),
+                                              nullptr, QFileDialog::HideNameFilterDetails)
+                     .toStdString();
     });
     return chosen;
 }

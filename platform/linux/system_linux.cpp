@@ -16,9 +16,11 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
+#include "platform/program_folders.h"
 #include "platform/system.h"
 
 extern char** environ;
@@ -95,6 +97,26 @@ std::string findOnPath(const char* program) {
     return {};
 }
 
+bool isFolder(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// This program's folders, found from its own location once. A program file replaced while it
+// runs (a package upgrade) still names its folder: the kernel only appends " (deleted)".
+const ProgramFolders& ownFolders() {
+    static const ProgramFolders folders = [] {
+        char buffer[4096];
+        const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+        if (n <= 0) return ProgramFolders{};
+        std::string path(buffer, static_cast<std::size_t>(n));
+        constexpr std::string_view kDeleted = " (deleted)";
+        if (path.ends_with(kDeleted)) path.resize(path.size() - kDeleted.size());
+        return programFoldersFor(path, ORVANE_DATA_FROM_BIN, ORVANE_PROGRAMS_FROM_BIN, isFolder);
+    }();
+    return folders;
+}
+
 class LinuxSystem final : public System {
 public:
     MutexResult createNamedMutex(const std::string& name) override {
@@ -167,7 +189,13 @@ public:
         return spawnDetached({path});
     }
 
-    std::string programsFolder() override { return ORVANE_PROGRAMS_DIR; }
+    // A folder given to the build wins; else the one of this program's own tree.
+    std::string programsFolder() override {
+        if (*ORVANE_PROGRAMS_DIR != '\0') return ORVANE_PROGRAMS_DIR;
+        return ownFolders().programs;
+    }
+
+    std::string dataFolder() override { return ownFolders().data; }
 
     // Per user: $XDG_RUNTIME_DIR when it is a folder of ours, else /tmp/orvane-<uid> made
     // 0700 and checked to be our own real folder (not a link someone else put there). Empty

@@ -12,12 +12,14 @@ orvane_library(orvane_platform_ui
   DEPS orvane_base Qt6::Widgets Threads::Threads)
 
 orvane_library(orvane_platform_system
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/system_linux.cpp
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/system_linux.cpp ${PROJECT_SOURCE_DIR}/platform/program_folders.cpp
   DEPS orvane_base Threads::Threads)
-# Where Orvane looks for Parlo: by default the build's own output folder, where parlo/ puts it.
-if(ORVANE_PROGRAMS_DIR)
-  set(ORVANE_PROGRAMS_DIR_VALUE ${ORVANE_PROGRAMS_DIR})
-else()
-  set(ORVANE_PROGRAMS_DIR_VALUE ${ORVANE_RUNTIME_DIR})
-endif()
-target_compile_definitions(orvane_platform_system PRIVATE ORVANE_PROGRAMS_DIR="${ORVANE_PROGRAMS_DIR_VALUE}")
+# The programs find their files from their own location: in an installed tree the data folder
+# and Parlo's folder relative to the programs' folder (bin/), in the build tree beside them
+# (build/run and build/run/Orvane). ORVANE_PROGRAMS_DIR, when set, is Parlo's folder instead.
+file(RELATIVE_PATH ORVANE_DATA_FROM_BIN ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_DATADIR}/orvane)
+file(RELATIVE_PATH ORVANE_PROGRAMS_FROM_BIN ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBEXECDIR}/orvane)
+target_compile_definitions(orvane_platform_system PRIVATE
+  ORVANE_PROGRAMS_DIR="${ORVANE_PROGRAMS_DIR}"
+  ORVANE_DATA_FROM_BIN="${ORVANE_DATA_FROM_BIN}"
+  ORVANE_PROGRAMS_FROM_BIN="${ORVANE_PROGRAMS_FROM_BIN}")

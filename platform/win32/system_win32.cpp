@@ -122,6 +122,9 @@ public:
         return out;
     }
 
+    // The skin is read from the working folder, where the installer's shortcuts start the program.
+    std::string dataFolder() override { return {}; }
+
     std::string temporaryFolder() override {
         // The user's own temporary folder (GetTempPathW reads TMP, TEMP, USERPROFILE in turn).
         wchar_t dir[MAX_PATH + 1] = {};

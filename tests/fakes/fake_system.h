@@ -14,6 +14,7 @@ public:
     bool serialReadable = true;
     std::uint32_t serial = 1234567;
     bool soundPlays = true;
+    std::string data;  // the data folder ("": the working folder)
 
     std::vector<std::string> mutexes;
     std::vector<std::string> urls;
@@ -36,6 +37,7 @@ public:
         return true;
     }
     std::string programsFolder() override { return "/opt"; }
+    std::string dataFolder() override { return data; }
     std::string temporaryFolder() override { return "/tmp"; }
     bool openUrl(const std::string& url) override {
         urls.push_back(url);

@@ -115,6 +115,11 @@ std::map<std::string, std::string> keyValues(const std::string& text) {
 
 }  // namespace
 
+bool soundServerClocksSources() {
+    const char* kind = std::getenv("ORVANE_SOUND_SERVER");
+    return kind != nullptr && std::string(kind) == "pipewire";
+}
+
 PulseFixture::~PulseFixture() { stop(); }
 
 bool PulseFixture::start(std::string& error) {
@@ -283,6 +288,11 @@ double SinkRecorder::arrivalMs(std::size_t offset) {
 SourceWriter::SourceWriter(const std::string& fifoPath) {
     // The source keeps its end open, so this does not wait for a reader.
     fd_ = open(fifoPath.c_str(), O_WRONLY);
+}
+
+bool SourceWriter::writeLead(std::size_t bytes) {
+    const std::vector<std::uint8_t> silence(bytes, 0);
+    return write(silence.data(), silence.size());
 }
 
 SourceWriter::~SourceWriter() {

@@ -95,10 +95,22 @@ public:
     bool ok() const { return fd_ >= 0; }
     // Writes all of it (blocks while the fifo is full). False on failure.
     bool write(const std::uint8_t* data, std::size_t bytes);
+    // A microphone's lead: `bytes` of silence written before sound fed at the real pace
+    // keeps the writer that far ahead of the reader. PipeWire's pipe source is read on the
+    // graph's clock and records silence wherever the fifo is empty at one of its cycles (a
+    // writer a few milliseconds late), which no real microphone does; PulseAudio's waits for
+    // its writer. kMicLeadBytes (two blocks, 62.5 ms) is enough for both.
+    bool writeLead(std::size_t bytes = kMicLeadBytes);
+    static constexpr std::size_t kMicLeadBytes = 2000;
 
 private:
     int fd_ = -1;
 };
+
+// True when the private server is PipeWire's pulse server (ORVANE_SOUND_SERVER=pipewire,
+// lab/lib/sound-server.sh): its pipe sources are read on the graph's clock and record silence
+// wherever their writer is late, where PulseAudio's wait for their writer.
+bool soundServerClocksSources();
 
 // Steady clock in milliseconds, the time base of SinkRecorder::arrivalMs.
 double steadyNowMs();

@@ -1,6 +1,9 @@
 // The real program in a folder of its own, on the off-screen platform, with a private sound
 // server: a start-up that stops at once ends the process by itself, and a close ends it with
-// exit code 0. Boxes are answered through the lab-only ORVANE_LAB_ANSWER_BOXES.
+// exit code 0. Boxes are answered through the lab-only ORVANE_LAB_ANSWER_BOXES. The program is
+// copied into a tree of its own (beside its skin as in the build folder, or bin/ and
+// share/orvane/ as installed) and started from another working folder: it finds its skin from
+// its own location.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -46,26 +49,44 @@ protected:
             kill(pid, SIGKILL);
             waitpid(pid, nullptr, 0);
         }
-        if (!skin.empty()) removeFolder(skin);
+        if (!tree.empty()) removeFolder(tree);
     }
 
-    // Starts orvane in a fresh skin folder without `omit`, its runtime folder inside it.
-    void start(const std::set<std::string>& omit = {}) {
-        skin = makeSkinFolder(omit);
-        runtime = skin + "xdg";
+    enum class Layout { BuildFolder, Installed };
+
+    // Starts a copy of orvane with a fresh skin without `omit`, laid out as `layout` says, its
+    // runtime folder (also its working folder, which holds no skin) inside the tree.
+    void start(const std::set<std::string>& omit = {}, Layout layout = Layout::BuildFolder) {
+        const std::string skin = makeSkinFolder(omit);
+        std::string program;
+        if (layout == Layout::BuildFolder) {
+            tree = skin;
+            program = tree + "orvane";
+        } else {
+            char pattern[] = "/tmp/orvane-tree-XXXXXX";
+            ASSERT_NE(mkdtemp(pattern), nullptr);
+            tree = std::string(pattern) + "/";
+            std::filesystem::create_directories(tree + "bin");
+            std::filesystem::create_directories(tree + "share");
+            std::filesystem::rename(skin, tree + "share/orvane");
+            program = tree + "bin/orvane";
+        }
+        std::filesystem::copy_file(ORVANE_PROGRAM, program);
+        std::filesystem::permissions(program, std::filesystem::perms::owner_all);
+        runtime = tree + "xdg";
         ASSERT_EQ(mkdir(runtime.c_str(), 0700), 0);
-        log = skin + "stderr.txt";
+        log = tree + "stderr.txt";
         started = Clock::now();
         pid = fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
-            if (chdir(skin.c_str()) != 0) _exit(120);
+            if (chdir(runtime.c_str()) != 0) _exit(120);
             std::FILE* err = std::freopen(log.c_str(), "w", stderr);
             if (err == nullptr) _exit(121);
             setenv("QT_QPA_PLATFORM", "offscreen", 1);
             setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
             setenv("ORVANE_LAB_ANSWER_BOXES", "1", 1);
-            execl(ORVANE_PROGRAM, "orvane", static_cast<char*>(nullptr));
+            execl(program.c_str(), "orvane", static_cast<char*>(nullptr));
             _exit(122);
         }
     }
@@ -95,22 +116,32 @@ protected:
     }
 
     static PulseFixture* sound;
-    std::string skin, runtime, log;
+    std::string tree, runtime, log;
     pid_t pid = -1;
     Clock::time_point started, ended;
 };
 
 PulseFixture* OrvaneProcess::sound = nullptr;
 
+// The notice names the one file missing from the program's own skin (a program reading the
+// working folder would miss the first knob image instead), in both layouts.
 TEST_F(OrvaneProcess, StartupThatStopsForAMissingSkinFileEndsByItself) {
-    start({"doc_img.bmp"});
-    const int code = waitForEnd(60);
-    ASSERT_EQ(pid, -1) << "orvane did not end; stderr:\n" << errors();
-    EXPECT_EQ(code, 0) << errors();
-    EXPECT_NE(errors().find("box: Information: Le programme va s'arr\xC3\xAAter\ncar il manque un fichier\nREF: DOC-IMG"),
-              std::string::npos)
-        << errors();
-    std::printf("missing doc_img.bmp: process ended %.2f s after its start\n", secondsBetween(started, ended));
+    for (Layout layout : {Layout::BuildFolder, Layout::Installed}) {
+        const char* what = layout == Layout::BuildFolder ? "build folder" : "installed tree";
+        start({"doc_img.bmp"}, layout);
+        const int code = waitForEnd(60);
+        ASSERT_EQ(pid, -1) << what << ": orvane did not end; stderr:\n" << errors();
+        EXPECT_EQ(code, 0) << what << errors();
+        const std::string errs = errors();
+        EXPECT_NE(errs.find("box: Information: Le programme va s'arr\xC3\xAAter\ncar il manque un fichier\nREF: DOC-IMG"),
+                  std::string::npos)
+            << what << errs;
+        EXPECT_EQ(errs.find("REF: btn-fleche.bmp"), std::string::npos) << what << errs;
+        std::printf("missing doc_img.bmp (%s): process ended %.2f s after its start\n", what,
+                    secondsBetween(started, ended));
+        removeFolder(tree);
+        tree.clear();
+    }
 }
 
 TEST_F(OrvaneProcess, CloseEndsWithExitCodeZero) {

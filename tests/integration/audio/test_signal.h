@@ -41,4 +41,17 @@ inline std::vector<std::uint8_t> withoutSilentFrames(const std::vector<std::uint
     return out;
 }
 
+// What `recording` holds of `signal` from offset `at` on: `bytes` is how much of it could be
+// compared (all that was recorded after `at`, at most the signal), the result whether those
+// bytes are the signal's, in order, nothing lost or changed. Where the sound server runs its
+// sources on its own clock (`sourcesClocked`: PipeWire), the silent frames it recorded
+// wherever the test's microphone writer was late are left out first (the signal has none).
+inline bool recordedInOrder(const std::vector<std::uint8_t>& recording, long at, const std::vector<std::uint8_t>& signal,
+                            bool sourcesClocked, std::size_t& bytes) {
+    std::vector<std::uint8_t> after(recording.begin() + at, recording.end());
+    if (sourcesClocked) after = withoutSilentFrames(after);
+    bytes = std::min(after.size(), signal.size());
+    return std::equal(signal.begin(), signal.begin() + static_cast<long>(bytes), after.begin());
+}
+
 }  // namespace orvane::test

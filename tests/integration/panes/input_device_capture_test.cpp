@@ -64,7 +64,7 @@ QWidget* clientOf(platform::Window* w) {
 // Feeds a source fifo with `blocks` audio blocks at the speed a microphone records them.
 void feed(const std::string& fifo, const std::vector<std::uint8_t>& signal, std::atomic<bool>& ok) {
     SourceWriter mic(fifo);
-    if (!mic.ok()) return;
+    if (!mic.ok() || !mic.writeLead()) return;
     const std::size_t blocks = signal.size() / kAudioBlockBytes;
     const double start = steadyNowMs();
     for (std::size_t b = 0; b < blocks; ++b) {
@@ -177,9 +177,9 @@ TEST(InputDeviceCapture, TheChosenSourceIsRecordedBitExactAtTheNextPress) {
     const long at = findBytes(sent, chosen.data(), 4);
     ASSERT_GE(at, 0);
     for (long i = 0; i < at; ++i) ASSERT_EQ(sent[static_cast<std::size_t>(i)], 0) << "before the signal";
-    const std::size_t n = std::min(sent.size() - static_cast<std::size_t>(at), chosen.size());
+    std::size_t n = 0;
+    EXPECT_TRUE(recordedInOrder(sent, at, chosen, soundServerClocksSources(), n));
     EXPECT_GE(n, (blocks - 2) * kAudioBlockBytes);
-    EXPECT_TRUE(std::equal(chosen.begin(), chosen.begin() + static_cast<long>(n), sent.begin() + at));
     for (std::size_t off = 0; off + 8 <= other.size(); off += kAudioBlockBytes)
         ASSERT_LT(findBytes(sent, other.data() + off, 8), 0) << "the other microphone, block " << off / kAudioBlockBytes;
 

@@ -225,7 +225,25 @@ TEST_F(ParloProcess, OrvanesToggleStartsParloHelpIsHeardAndTheSecondToggleEndsIt
         ASSERT_NE(probe, platform::kInvalidSocket) << "another program holds 127.0.0.1:5555";
         udp.close(probe);
     }
-    auto& system = platform::hostSystem();
+    // The host's own process services; Parlo is the build's (the host finds Parlo beside the
+    // program that asks, and this test program is not in the build's program folder).
+    struct BuildSystem final : platform::System {
+        platform::System& host = platform::hostSystem();
+        platform::MutexResult createNamedMutex(const std::string& n) override { return host.createNamedMutex(n); }
+        bool namedMutexExists(const std::string& n) override { return host.namedMutexExists(n); }
+        std::string systemRoot() override { return host.systemRoot(); }
+        bool volumeSerial(const std::string& r, std::uint32_t& s) override { return host.volumeSerial(r, s); }
+        bool isProcessRunning(const std::string& n) override { return host.isProcessRunning(n); }
+        bool startProgram(const std::string& p) override { return host.startProgram(p); }
+        std::string programsFolder() override {
+            const std::string parlo = PARLO_PATH;
+            return parlo.substr(0, parlo.rfind('/'));
+        }
+        std::string dataFolder() override { return host.dataFolder(); }
+        std::string temporaryFolder() override { return host.temporaryFolder(); }
+        bool openUrl(const std::string& u) override { return host.openUrl(u); }
+        bool playSoundAsync(const std::string& p) override { return host.playSoundAsync(p); }
+    } system;
     if (system.isProcessRunning("parlo")) GTEST_SKIP() << "another Parlo runs on this machine";
     // What Parlo inherits from Orvane.
     setenv("QT_QPA_PLATFORM", "offscreen", 1);

@@ -34,6 +34,7 @@ struct ProcessSystem final : platform::System {
         return false;
     }
     std::string programsFolder() override { return programs; }
+    std::string dataFolder() override { return {}; }
     std::string temporaryFolder() override { return {}; }
     bool openUrl(const std::string&) override { return false; }
     bool playSoundAsync(const std::string&) override { return false; }
@@ -60,11 +61,11 @@ TEST(ToggleParlo, StartsStopsOrCannotFindTheFolder) {
         std::vector<std::string> sent;
     };
     const Case cases[] = {
-        {"not running: started, even when the start fails", {"orvane"}, "/opt/progs", kParloStarted,
-         {"/opt/progs/Orvane/parlo"}, {}},
+        {"not running: started, even when the start fails", {"orvane"}, "/usr/libexec/orvane", kParloStarted,
+         {"/usr/libexec/orvane/parlo"}, {}},
         {"running: stop request", {"orvane", "parlo"}, "/opt/progs", kParloClosing, {}, {"\xFF"}},
         {"name compared ignoring case", {"PARLO"}, "/opt/progs", kParloClosing, {}, {"\xFF"}},
-        {"a longer name is another program", {"parlo2"}, "/opt/progs", kParloStarted, {"/opt/progs/Orvane/parlo"}, {}},
+        {"a longer name is another program", {"parlo2"}, "/usr/libexec/orvane", kParloStarted, {"/usr/libexec/orvane/parlo"}, {}},
         {"no programs folder", {"parlo"}, "", kNoProgramsFolder, {}, {}},
     };
     for (const Case& c : cases) {
