@@ -67,10 +67,11 @@ void toggleInputDeviceWindow(SecondaryWindows& w) {
     platform::WindowSpec spec;
     spec.kind = platform::WindowKind::InputDevice;
     spec.title = kInputDeviceTitle;
-    spec.x = onScreen(m.left - 300);
-    spec.y = onScreen(m.top + 200);
     spec.width = 400;
     spec.height = 500;
+    const platform::Point at = insideWorkArea(main->workArea(), m.left - 300, m.top + 200, spec.width, spec.height);
+    spec.x = at.x;
+    spec.y = at.y;
     spec.resizable = false;
     spec.owner = main;
     spec.background = kInputDeviceBackground;

@@ -115,6 +115,7 @@ int toggleParametersWindow(SecondaryWindows& w) {
     w.paramsOpen = true;
     w.paramsReady = false;
     const platform::Rect m = main->screenRect();
+    const platform::Rect area = main->workArea();
     w.colourSwatch = {60, 383, 75, 398};
     w.inputDeviceArea = {0, 0, 150, 150};
     if (!w.paramsHandler) w.paramsHandler = std::make_unique<ParamsWindow>(w);
@@ -126,9 +127,9 @@ int toggleParametersWindow(SecondaryWindows& w) {
     }
     platform::Window& win = *w.paramsWindow;
     win.show();
-    for (int k = 0; k <= 200; k += 10) unfoldStep(w, win, m.left - k, m.top + 200 - k, k, k, 20);
+    for (int k = 0; k <= 200; k += 10) unfoldStep(w, win, area, m.left - k, m.top + 200 - k, k, k, 20);
     const platform::Rect p = win.screenRect();
-    for (int h = 200; h <= 450; h += 10) unfoldStep(w, win, p.left, p.top, 200, h, 20);
+    for (int h = 200; h <= 450; h += 10) unfoldStep(w, win, area, p.left, p.top, 200, h, 20);
     if (w.paramsWindow == nullptr) return 1;
     w.paramsReady = true;
     win.invalidate();

@@ -37,6 +37,7 @@ public:
     std::unique_ptr<Canvas> draw() override;
     void invalidate() override;
     Rect screenRect() const override;
+    Rect workArea() const override;
     int clientWidth() const override { return width_; }
     int clientHeight() const override { return height_; }
     void move(int x, int y) override;

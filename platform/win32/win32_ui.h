@@ -31,6 +31,7 @@ public:
     std::unique_ptr<Canvas> draw() override;
     void invalidate() override;
     Rect screenRect() const override;
+    Rect workArea() const override;
     int clientWidth() const override { return width_.load(); }
     int clientHeight() const override { return height_.load(); }
     void move(int x, int y) override;

@@ -88,11 +88,42 @@ private:
     std::vector<DrawnText>& texts_;
 };
 
+// The part of `a` inside `b` (empty when they do not meet).
+inline platform::Rect intersection(platform::Rect a, platform::Rect b) {
+    platform::Rect r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
+    if (r.right <= r.left || r.bottom <= r.top) return {};
+    return r;
+}
+
+// The work area of the monitor that holds most of `window`, or the nearest one to it when it
+// lies on none (as MonitorFromWindow with MONITOR_DEFAULTTONEAREST picks it).
+inline platform::Rect monitorWorkAreaOf(platform::Rect window, const std::vector<platform::Rect>& workAreas) {
+    platform::Rect best{};
+    long long bestArea = -1;
+    long long bestDistance = -1;
+    for (const platform::Rect& a : workAreas) {
+        const platform::Rect in = intersection(window, a);
+        const long long area = static_cast<long long>(in.width()) * in.height();
+        const auto gap = [](int lo, int hi, int from, int to) { return std::max({0, from - hi, lo - to}); };
+        const long long dx = gap(window.left, window.right, a.left, a.right);
+        const long long dy = gap(window.top, window.bottom, a.top, a.bottom);
+        const long long distance = dx * dx + dy * dy;
+        if (area > bestArea || (area == 0 && bestArea == 0 && distance < bestDistance)) {
+            best = a;
+            bestArea = area;
+            bestDistance = distance;
+        }
+    }
+    return best;
+}
+
 class FakeWindow final : public platform::Window {
 public:
     // `frame`: what borders, title and menu bar take from the window's size (captioned windows).
-    FakeWindow(const platform::WindowSpec& s, platform::WindowHandler* h, platform::Point frame = {})
-        : spec(s), surface(std::max(s.width, 0), std::max(s.height, 0)), frame_(frame), handler_(h) {}
+    // `workAreas`: the monitors' work areas the window may lie on (none: one of 1024 x 768).
+    FakeWindow(const platform::WindowSpec& s, platform::WindowHandler* h, platform::Point frame = {},
+               const std::vector<platform::Rect>* workAreas = nullptr)
+        : spec(s), surface(std::max(s.width, 0), std::max(s.height, 0)), frame_(frame), handler_(h), workAreas_(workAreas) {}
 
     platform::WindowSpec spec;
     bool destroyed = false;
@@ -125,6 +156,10 @@ public:
     void invalidate() override { ++invalidations; }
     platform::Rect screenRect() const override {
         return {spec.x, spec.y, spec.x + spec.width, spec.y + spec.height};
+    }
+    platform::Rect workArea() const override {
+        static const std::vector<platform::Rect> kOneMonitor{{0, 0, 1024, 768}};
+        return monitorWorkAreaOf(screenRect(), workAreas_ != nullptr && !workAreas_->empty() ? *workAreas_ : kOneMonitor);
     }
     int clientWidth() const override { return spec.width - frame_.x; }
     int clientHeight() const override { return spec.height - frame_.y; }
@@ -159,6 +194,7 @@ public:
 private:
     platform::Point frame_;
     platform::WindowHandler* handler_;
+    const std::vector<platform::Rect>* workAreas_;
 };
 
 class FakeUi final : public platform::Ui {
@@ -188,6 +224,9 @@ public:
     int screenW = 1024;
     int screenH = 768;
     platform::Point frame;  // what a captioned window's frame, title and menu bar take from its size
+    // The monitors' work areas (screen coordinates; a monitor left of or above the primary one
+    // has negative ones). Empty: one monitor of 1024 x 768.
+    std::vector<platform::Rect> workAreas;
     std::function<void(FakeUi&)> whileNoticeShown;  // runUntilDestroyed's stand-in for the user
     std::function<void()> terminate;                // as set by the program
 
@@ -234,7 +273,7 @@ public:
 
     platform::Window* createWindow(const platform::WindowSpec& spec, platform::WindowHandler* handler) override {
         const bool captioned = !spec.borderless && spec.parent == nullptr;
-        windows.push_back(std::make_unique<FakeWindow>(spec, handler, captioned ? frame : platform::Point{}));
+        windows.push_back(std::make_unique<FakeWindow>(spec, handler, captioned ? frame : platform::Point{}, &workAreas));
         FakeWindow* w = windows.back().get();
         if (handler) handler->onCreate(*w);
         return w;

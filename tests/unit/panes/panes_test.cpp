@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -22,6 +23,7 @@ using panes::SecondaryWindows;
 class WindowsTest : public ::testing::Test {
 protected:
     WindowsTest() : web(std::make_unique<web::WebState>(state, https)) {
+        ui.workAreas = {{0, 0, 1920, 1040}};  // one monitor, its task bar at the bottom
         web->ui = &ui;
         web->host = "web.test";
         platform::WindowSpec spec;
@@ -239,6 +241,50 @@ TEST_F(WindowsTest, WindowsOpenedNearTheScreenCornerStayOnIt) {
     ASSERT_NE(in, nullptr);
     EXPECT_EQ(in->spec.x, 0);  // 100 - 300 as designed
     EXPECT_EQ(in->spec.y, 220);
+}
+
+// Three monitors: one left of the primary (negative x), the primary with its task bar at the
+// top, one above it (negative y). Each window opens inside the work area of the monitor that
+// holds the main window, however near its edge the main window sits.
+TEST_F(WindowsTest, WindowsStayInsideTheWorkAreaOfTheMainWindowsMonitor) {
+    ui.workAreas = {{-1600, 0, 0, 860}, {0, 40, 1920, 1080}, {0, -1080, 1920, 0}};
+    auto openInputDevice = [this] {
+        panes::toggleParametersWindow(*w);
+        w->paramsWindow->handler()->onLeftButtonDown(*w->paramsWindow, {10, 10});
+        return 1;
+    };
+    const struct {
+        const char* what;
+        platform::Point main;
+        const char* title;
+        std::function<int()> open;
+        platform::Point at;
+    } cases[] = {
+        {"left monitor", {-1500, 100}, panes::kParamsTitle, [this] { return panes::toggleParametersWindow(*w); }, {-1600, 100}},
+        {"left monitor", {-1500, 100}, panes::kGroupTitle, [this] { return panes::toggleGroupListWindow(*w); }, {-1350, 35}},
+        {"left monitor", {-1500, 100}, panes::kInputDeviceTitle, openInputDevice, {-1600, 300}},
+        {"left monitor, low", {-1500, 300}, panes::kInputDeviceTitle, openInputDevice, {-1600, 360}},
+        {"primary under its task bar", {300, 60}, panes::kGroupTitle, [this] { return panes::toggleGroupListWindow(*w); }, {450, 40}},
+        {"primary, right edge", {1500, 300}, panes::kNetworkTitle, [this] { return panes::toggleNetworkWindow(*w); }, {1605, 300}},
+        {"monitor above", {300, -900}, panes::kParamsTitle, [this] { return panes::toggleParametersWindow(*w); }, {100, -900}},
+        {"monitor above", {300, -900}, panes::kGroupTitle, [this] { return panes::toggleGroupListWindow(*w); }, {450, -965}},
+    };
+    state.channel.channelPort = 30004;  // the network window opens off channel 0 only
+    for (const auto& c : cases) {
+        main->move(c.main.x, c.main.y);
+        ASSERT_EQ(c.open(), 1) << c.what << ", " << c.title;
+        FakeWindow* opened = nullptr;
+        for (const auto& win : ui.windows) {
+            if (win->spec.title == c.title && !win->destroyed) opened = win.get();
+        }
+        ASSERT_NE(opened, nullptr) << c.what << ", " << c.title;
+        EXPECT_EQ(opened->spec.x, c.at.x) << c.what << ", " << c.title;
+        EXPECT_EQ(opened->spec.y, c.at.y) << c.what << ", " << c.title;
+        for (const auto& win : ui.windows) {
+            if (win.get() != main && !win->destroyed) ui.destroyWindow(win.get());
+        }
+        ui.runPosted();
+    }
 }
 
 TEST_F(WindowsTest, InputDeviceWindowListsFifteenAndChoosesOne) {
