@@ -70,7 +70,17 @@ void drawParameters(SecondaryWindows& w, platform::Canvas& c) {
     audio::EndpointDescription input;
     const std::int32_t id = s.audio.captureDeviceId;
     if (id == -1) {
-        audio::describeDefaultInput(w.endpoints, w.audioUi, input);
+        bool unmatched = false;
+        audio::findDefaultInput(w.endpoints, input, unmatched);
+        if (unmatched && !w.inputWarningShown) {
+            // Shown once the paint has ended: this runs with the window's surface locked, and
+            // a modal box repaints the window beneath it, which needs that lock.
+            w.inputWarningShown = true;
+            w.ui.post([&w] {
+                w.audioUi.showMessage(audio::kNoDefaultInputText, audio::kNoDefaultInputCaption,
+                                      platform::MessageIcon::Warning);
+            });
+        }
     } else if (id >= 0 && id < kCaptureDeviceSlots) {
         audio::describeCaptureEndpoint(w.endpoints, s.audio.captureDeviceTable[id].endpointIndex, input);
     }
@@ -114,6 +124,7 @@ int toggleParametersWindow(SecondaryWindows& w) {
     if (main == nullptr) return 0;
     w.paramsOpen = true;
     w.paramsReady = false;
+    w.inputWarningShown = false;
     const platform::Rect m = main->screenRect();
     const platform::Rect area = main->workArea();
     w.colourSwatch = {60, 383, 75, 398};

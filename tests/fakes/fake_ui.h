@@ -25,11 +25,17 @@ struct DrawnText {
 };
 
 // Records each call in `ops`, lists texts in `texts` and paints fills, frames and blits on
-// `surface` (clipped to it); stretched blits and rounded shapes are recorded only.
+// `surface` (clipped to it); stretched blits and rounded shapes are recorded only. While it
+// lives it holds the window's surface lock, as a real window's canvas does (`locks` counts).
 class FakeCanvas final : public platform::Canvas {
 public:
-    FakeCanvas(platform::Image& surface, std::vector<DrawnText>& texts, std::vector<std::string>& ops)
-        : record_(&ops), surface_(surface), texts_(texts) {}
+    FakeCanvas(platform::Image& surface, std::vector<DrawnText>& texts, std::vector<std::string>& ops, int& locks)
+        : record_(&ops), surface_(surface), texts_(texts), locks_(locks) {
+        ++locks_;
+    }
+    ~FakeCanvas() override { --locks_; }
+    FakeCanvas(const FakeCanvas&) = delete;
+    FakeCanvas& operator=(const FakeCanvas&) = delete;
 
     void fillRect(platform::Rect r, platform::Colour c) override {
         record_.fillRect(r, c);
@@ -86,6 +92,7 @@ private:
     RecordingCanvas record_;
     platform::Image& surface_;
     std::vector<DrawnText>& texts_;
+    int& locks_;
 };
 
 // The part of `a` inside `b` (empty when they do not meet).
@@ -138,6 +145,7 @@ public:
     std::vector<DrawnText> texts;
     platform::Point scroll;  // the last scroll ranges set
     std::vector<platform::ControlSpec> controls;
+    int surfaceLocks = 0;    // canvases of this window alive now
 
     // How many recorded lines start with `prefix`.
     int count(const std::string& prefix) const {
@@ -152,7 +160,9 @@ public:
         return {};
     }
 
-    std::unique_ptr<platform::Canvas> draw() override { return std::make_unique<FakeCanvas>(surface, texts, ops); }
+    std::unique_ptr<platform::Canvas> draw() override {
+        return std::make_unique<FakeCanvas>(surface, texts, ops, surfaceLocks);
+    }
     void invalidate() override { ++invalidations; }
     platform::Rect screenRect() const override {
         return {spec.x, spec.y, spec.x + spec.width, spec.y + spec.height};
@@ -204,6 +214,9 @@ public:
         std::string caption;
         platform::MessageIcon icon;
         platform::Window* owner;
+        // A window's surface was locked (a canvas alive) when the box came: a modal box repaints
+        // the windows beneath it, and that paint would wait for the lock its own thread holds.
+        bool surfaceLocked = false;
     };
     struct Timer {
         int periodMs;
@@ -294,7 +307,9 @@ public:
     }
     int messageBox(platform::Window* owner, std::string_view text, std::string_view caption,
                    platform::MessageIcon icon) override {
-        boxes.push_back({std::string(text), std::string(caption), icon, owner});
+        bool locked = false;
+        for (const auto& w : windows) locked = locked || w->surfaceLocks > 0;
+        boxes.push_back({std::string(text), std::string(caption), icon, owner, locked});
         return 1;
     }
     void aboutBox(platform::Window*, std::string_view text) override { abouts.emplace_back(text); }

@@ -329,6 +329,56 @@ TEST_F(WindowsTest, InputDeviceWindowListsFifteenAndChoosesOne) {
     EXPECT_EQ(state.audio.captureDeviceId.load(), -1);
 }
 
+// The program's audio UI shows its boxes on the UI, without owner.
+class BoxesOnTheUi final : public audio::AudioUi {
+public:
+    explicit BoxesOnTheUi(platform::Ui& ui) : ui_(ui) {}
+    void showMessage(std::string_view text, std::string_view caption, platform::MessageIcon icon) override {
+        ui_.messageBox(nullptr, text, caption, icon);
+    }
+    void exitProcess(int) override {}
+
+private:
+    platform::Ui& ui_;
+};
+
+// A default input that is not among the capture devices (a monitor, say): the warning comes
+// after the paint, never while the window's surface is locked (a modal box repaints the window
+// beneath it, and that paint would wait on its own thread for the lock), and once per opening
+// of the window, not at every repaint.
+TEST_F(WindowsTest, UnknownDefaultInputWarnsAfterThePaintOncePerOpening) {
+    BoxesOnTheUi boxes(ui);
+    SecondaryWindows windows(state, *web, ui, endpoints, boxes);
+    windows.sleepMs = [](int) {};
+    endpoints.deviceNames = {"Micro"};
+    endpoints.endpoints = {{"src0", "Micro", "audio-input-microphone,0"}};
+    endpoints.defaultInput = {"sink0.monitor", "Monitor of Speakers", "audio-card,0"};
+    ASSERT_EQ(panes::toggleParametersWindow(windows), 1);
+    FakeWindow* p = ui.find(panes::kParamsTitle);
+    ASSERT_NE(p, nullptr);
+    for (int paint = 0; paint < 4; ++paint) {
+        p->handler()->onPaint(*p);
+        ui.runPosted();
+    }
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text, audio::kNoDefaultInputText);
+    EXPECT_EQ(ui.boxes[0].caption, "Error");
+    EXPECT_EQ(ui.boxes[0].icon, platform::MessageIcon::Warning);
+    EXPECT_FALSE(ui.boxes[0].surfaceLocked) << "shown from inside the paint";
+    EXPECT_EQ(p->count("text 50 10 INPUT DEVICE (Default)"), 4);  // the window is still drawn
+
+    // Closed and opened again: said once more.
+    panes::toggleParametersWindow(windows);
+    ui.runPosted();
+    ASSERT_EQ(panes::toggleParametersWindow(windows), 1);
+    FakeWindow* again = static_cast<FakeWindow*>(windows.paramsWindow);
+    again->handler()->onPaint(*again);
+    again->handler()->onPaint(*again);
+    ui.runPosted();
+    ASSERT_EQ(ui.boxes.size(), 2u);
+    EXPECT_FALSE(ui.boxes[1].surfaceLocked);
+}
+
 // A UI that cannot make windows.
 TEST_F(WindowsTest, WindowThatCannotBeCreatedClearsItsOpenFlag) {
     state.ui.mainWindow = nullptr;  // no main window: nothing to unfold from
