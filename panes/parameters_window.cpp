@@ -16,16 +16,16 @@ namespace {
 
 constexpr platform::Colour kWhite = 0xFFFFFF;
 constexpr platform::Colour kYellow = 0x00FFFF;
-constexpr platform::Colour kMenuColour = platform::rgb(240, 240, 240);  // the system menu colour
 
 std::string wide(const char16_t* text, std::size_t max) { return base::utf16ToUtf8({text, base::u16Length(text, max)}); }
 
-// The device icon at (50, top), 64 x 64, on the menu colour. False (E_FAIL) when the theme has
-// no icon of that name; nothing is drawn then.
-bool drawDeviceIcon(platform::Canvas& c, const char16_t* iconPath, int top) {
-    auto icon = platform::loadIconImage(wide(iconPath, 260), 64, platform::toPixel(kMenuColour));
+// The device icon `number` of the icon file at (50, top), 64 x 64, on the desktop's menu colour.
+// False (E_FAIL) when there is no such icon; nothing is drawn then.
+bool drawDeviceIcon(SecondaryWindows& w, platform::Canvas& c, std::int32_t number, const char16_t* iconPath, int top) {
+    const platform::Colour menu = w.ui.menuColour();
+    auto icon = platform::loadIconImage(wide(iconPath, 260), number, 64, platform::toPixel(menu));
     if (!icon) return false;
-    c.fillRect({50, top, 114, top + 64}, kMenuColour);
+    c.fillRect({50, top, 114, top + 64}, menu);
     c.blit(*icon, 50, top);
     return true;
 }
@@ -85,12 +85,12 @@ void drawParameters(SecondaryWindows& w, platform::Canvas& c) {
         audio::describeCaptureEndpoint(w.endpoints, s.audio.captureDeviceTable[id].endpointIndex, input);
     }
     display::labelText(c, inputDeviceCaption(id).c_str(), 50, 10, kParamsBackground);
-    drawDeviceIcon(c, input.iconPath, 30);
+    drawDeviceIcon(w, c, input.iconNumber, input.iconPath, 30);
     c.text(20, 100, wide(input.friendlyName, 256), display::kLabelFont, kWhite, kParamsBackground);
     display::labelText(c, "OUTPUT DEVICE", 50, 140, kParamsBackground);
     audio::EndpointDescription output;
     audio::describeDefaultOutput(w.endpoints, output);
-    drawDeviceIcon(c, output.iconPath, 160);
+    drawDeviceIcon(w, c, output.iconNumber, output.iconPath, 160);
     c.text(20, 230, wide(output.friendlyName, 256), display::kLabelFont, kWhite, kParamsBackground);
 
     const web::AccountProfile& p = w.web.profile;

@@ -213,6 +213,8 @@ public:
 
     virtual int screenWidth() const = 0;
     virtual int screenHeight() const = 0;
+    // The desktop's menu colour (the system menu colour brush), behind device icons.
+    virtual Colour menuColour() const = 0;
 };
 
 // The operating system's UI (one per process; creates the toolkit's application object).

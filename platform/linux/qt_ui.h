@@ -126,6 +126,7 @@ public:
     bool onUiThread() const override;
     int screenWidth() const override;
     int screenHeight() const override;
+    Colour menuColour() const override;
 
     // For tests and unattended runs: when set, message and about boxes are not shown; the
     // function gets (text, caption) and its result is the box's answer.

@@ -754,6 +754,8 @@ void Win32Ui::quit(int code) {
 
 int Win32Ui::screenWidth() const { return GetSystemMetrics(SM_CXSCREEN); }
 int Win32Ui::screenHeight() const { return GetSystemMetrics(SM_CYSCREEN); }
+// The colour of the system menu colour brush (GetSysColorBrush(COLOR_MENU)).
+Colour Win32Ui::menuColour() const { return static_cast<Colour>(GetSysColor(COLOR_MENU)); }
 
 }  // namespace orvane::platform::win32
 

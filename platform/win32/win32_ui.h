@@ -105,6 +105,7 @@ public:
     bool onUiThread() const override { return GetCurrentThreadId() == uiThread_; }
     int screenWidth() const override;
     int screenHeight() const override;
+    Colour menuColour() const override;
 
     // For tests and unattended runs: when set, message and about boxes are not shown; the
     // function gets (text, caption) and its result is the box's answer.

@@ -354,6 +354,8 @@ public:
     bool onUiThread() const override { return true; }
     int screenWidth() const override { return screenW; }
     int screenHeight() const override { return screenH; }
+    platform::Colour menuColour() const override { return menu; }
+    platform::Colour menu = platform::rgb(212, 208, 200);  // the desktop's menu colour
 
 private:
     int nextTimer_ = 1;

@@ -222,6 +222,29 @@ TEST_F(WindowsTest, ParametersClickAreasColourChoiceAndSave) {
     EXPECT_EQ(p->count("text 80 380 255.0.0"), 1);
 }
 
+// Both devices' icons live in one icon file ("devices.dll": icon 0 red, icon 1 blue): each shows
+// its own icon, 64 x 64 on the desktop's menu colour.
+TEST_F(WindowsTest, DeviceIconsAreTheirNumberedIconsOnTheMenuColour) {
+    endpoints.deviceNames = {"Micro"};
+    endpoints.endpoints = {{"src0", "Micro", "devices.dll,0"}};
+    endpoints.defaultInput = endpoints.endpoints[0];
+    endpoints.defaultOutput = {"sink0", "Speakers", "devices.dll,1"};
+    ui.menu = platform::rgb(10, 20, 30);
+    platform::Image surface(200, 450, 0xFF000000u);
+    std::vector<DrawnText> texts;
+    std::vector<std::string> ops;
+    int locks = 0;
+    {
+        FakeCanvas c(surface, texts, ops, locks);
+        panes::drawParameters(*w, c);
+    }
+    EXPECT_EQ(surface.at(82, 62), 0xFFFF0000u) << "input: icon 0";
+    EXPECT_EQ(surface.at(82, 192), 0xFF0000FFu) << "output: icon 1";
+    for (platform::Point p : {platform::Point{50, 30}, {113, 93}, {50, 160}, {113, 223}}) {
+        EXPECT_EQ(surface.at(p.x, p.y), 0xFF0A141Eu) << p.x << "," << p.y;  // the menu colour behind
+    }
+}
+
 // A main window near the screen's top-left corner: the windows that would open above or left
 // of the screen stay on it, their close box and first row or buttons within reach.
 TEST_F(WindowsTest, WindowsOpenedNearTheScreenCornerStayOnIt) {
