@@ -168,5 +168,26 @@ TEST(Win32Windows, TheClassComesFromTheKindNeverFromTheTitle) {
     EXPECT_NE(FindWindowW(L"OrvaneWndClass", L"ORVANE"), nullptr);
 }
 
+// A window's work area is that of its monitor: the screen less the task bars.
+TEST(Win32Windows, AWindowsWorkAreaIsItsMonitorsWorkArea) {
+    int argc = 1;
+    char name[] = "win32_ui_test";
+    char* argv[] = {name, nullptr};
+    std::unique_ptr<Ui> ui = createHostUi(argc, argv);
+    ASSERT_TRUE(ui);
+    RECT work{};
+    ASSERT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
+    WindowHandler handler;
+    WindowSpec spec;
+    spec.x = work.left + 20;
+    spec.y = work.top + 20;
+    spec.visible = false;
+    Window* w = ui->createWindow(spec, &handler);
+    ASSERT_NE(w, nullptr);
+    const Rect r = w->workArea();
+    EXPECT_EQ(std::vector<long>({r.left, r.top, r.right, r.bottom}), std::vector<long>({work.left, work.top, work.right, work.bottom}));
+    ui->destroyWindow(w);
+}
+
 }  // namespace
 }  // namespace orvane::platform
