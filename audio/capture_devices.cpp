@@ -78,9 +78,10 @@ std::int32_t describeDefaultOutput(platform::AudioEndpoints& endpoints, Endpoint
     platform::EndpointInfo info;
     if (!endpoints.defaultEndpoint(platform::EndpointFlow::Render, info)) return kStatusFail;
     copyWide(out.friendlyName, base::utf8ToUtf16(info.friendlyName));
-    std::printf("Endpoint friendly name: %s\n", base::utf8ToCp1252(info.friendlyName).c_str());
+    // Standard output carries UTF-8 only, like every other line the program writes there.
+    std::printf("Endpoint friendly name: %s\n", info.friendlyName.c_str());
     if (!splitIconLocation(info.iconLocation, out)) {
-        std::printf("%s", "Virgule non trouv\xE9" "e dans la cha\xEEne.\n");
+        std::fputs("Virgule non trouv\xC3\xA9" "e dans la cha\xC3\xAEne.\n", stdout);
         std::fflush(stdout);
         return kStatusFail;
     }

@@ -35,7 +35,7 @@ int describeDefaultInput(platform::AudioEndpoints& endpoints, AudioUi& ui, Endpo
 int findDefaultInput(platform::AudioEndpoints& endpoints, EndpointDescription& out, bool& unmatched);
 // The default output endpoint. Writes "Endpoint friendly name: <name>" to standard output.
 // kStatusFail when it cannot be read or its icon location has no comma (then also writes
-// "Virgule non trouvée dans la chaîne.").
+// "Virgule non trouvée dans la chaîne."). Both lines in UTF-8.
 std::int32_t describeDefaultOutput(platform::AudioEndpoints& endpoints, EndpointDescription& out);
 
 // A short device name matches a friendly name when the shorter of the two is a prefix of the
