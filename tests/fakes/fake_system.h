@@ -37,6 +37,7 @@ public:
     }
     std::string programsFolder() override { return "/opt"; }
     std::string temporaryFolder() override { return "/tmp"; }
+    std::string localDataFolder() override { return "/home/user/.local/share"; }
     bool openUrl(const std::string& url) override {
         urls.push_back(url);
         return true;

@@ -183,5 +183,21 @@ TEST(Win32Speech, WorkFilesTakeAccentedPathsAndAMissingSoundIsNotPlayed) {
     EXPECT_FALSE(speech.playWavFile(folder + "/missing.wav"));
 }
 
+// Where Parlo's files go when there is no temporary folder: the user's local application data
+// folder, which exists and is the user's own.
+TEST(Win32Speech, TheLocalDataFolderIsTheUsersOwn) {
+    const std::string local = hostSystem().localDataFolder();
+    ASSERT_FALSE(local.empty());
+    wchar_t wide[MAX_PATH] = {};
+    ASSERT_GT(MultiByteToWideChar(CP_UTF8, 0, local.c_str(), -1, wide, MAX_PATH), 0);
+    const DWORD attributes = GetFileAttributesW(wide);
+    ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES) << local;
+    EXPECT_NE(attributes & FILE_ATTRIBUTE_DIRECTORY, 0u) << local;
+    EXPECT_EQ(local.find(hostSystem().programsFolder()), std::string::npos) << local;
+    EXPECT_TRUE(hostSpeech().createFolder(local + "/Orvane") || GetLastError() == ERROR_ALREADY_EXISTS);
+    const std::uint8_t bytes[] = {'R', 'I', 'F', 'F'};
+    EXPECT_TRUE(hostSpeech().writeFile(local + "/Orvane/parlo_sound.wav", bytes, sizeof bytes));
+}
+
 }  // namespace
 }  // namespace orvane::platform
