@@ -44,6 +44,10 @@ public:
         w_.inputOpen = false;
         w_.inputWindow = nullptr;
         if (w_.paramsWindow != nullptr) w_.paramsWindow->invalidate();
+        // The keyboard goes back to the main window, as after every other secondary window's
+        // opening: the space bar talks and the digits choose the channel at once, without a
+        // click on the main window first.
+        if (platform::Window* main = w_.state.ui.mainWindow) main->setForeground();
     }
 
 private:

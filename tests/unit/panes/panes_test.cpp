@@ -337,11 +337,16 @@ TEST_F(WindowsTest, InputDeviceWindowListsFifteenAndChoosesOne) {
     EXPECT_EQ(in->controls.size(), 15u);  // a repaint adds no buttons
 
     const int paramsInvalidations = p->invalidations;
+    main->foreground = false;  // the user clicked in the input device window
+    const int mainForegrounds = main->foregroundCalls;
     in->handler()->onCommand(*in, 7);
     ui.runPosted();
     EXPECT_TRUE(in->destroyed);
     EXPECT_EQ(state.audio.captureDeviceId.load(), 7);
     EXPECT_EQ(p->invalidations, paramsInvalidations + 1);
+    // The keyboard is the main window's again: the space bar talks on the chosen microphone.
+    EXPECT_TRUE(main->foreground);
+    EXPECT_EQ(main->foregroundCalls, mainForegrounds + 1);
 
     // An entry without a device gives the default device.
     endpoints.deviceNames.resize(2);
