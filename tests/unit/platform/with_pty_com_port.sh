@@ -10,7 +10,7 @@ export WINEPREFIX="${ORVANE_WINEPREFIX:-${WINEPREFIX:-$build/wine}}"
 port=com42
 # The prefix's dosdevices folder exists once Wine has started in it.
 if [ ! -d "$WINEPREFIX/dosdevices" ]; then
-  bash "$runner" "$1" --gtest_list_tests >/dev/null 2>&1 || true
+  "$runner" "$1" --gtest_list_tests >/dev/null 2>&1 || true
 fi
 [ -d "$WINEPREFIX/dosdevices" ] || { echo "no Wine prefix at $WINEPREFIX" >&2; exit 1; }
 
@@ -44,4 +44,4 @@ for _ in $(seq 100); do [ -s "$peer_out" ] && break; sleep 0.05; done
 tty="$(head -n1 "$peer_out")"
 [ -n "$tty" ] || { echo "the pseudo-terminal peer did not start" >&2; exit 1; }
 ln -sfn "$tty" "$WINEPREFIX/dosdevices/$port"
-ORVANE_TEST_COM_PORT="${port^^}" bash "$runner" "$@"
+ORVANE_TEST_COM_PORT="${port^^}" "$runner" "$@"
