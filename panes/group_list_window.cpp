@@ -95,7 +95,7 @@ int toggleGroupListWindow(SecondaryWindows& w) {
     const int x0 = m.left + 100;
     const int y0 = m.top + 135;
     if (!w.groupHandler) w.groupHandler = std::make_unique<GroupWindow>(w);
-    w.groupWindow = w.ui.createWindow(secondarySpec(platform::WindowKind::GroupList, kGroupTitle, x0, y0, main, kGroupBackground), w.groupHandler.get());
+    w.groupWindow = w.ui.createWindow(secondarySpec(platform::WindowKind::GroupList, kGroupTitle, area, x0, y0, main, kGroupBackground), w.groupHandler.get());
     if (w.groupWindow == nullptr) {
         w.groupOpen = false;  // a later click tries again
         return 0;

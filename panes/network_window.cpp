@@ -88,7 +88,7 @@ int toggleNetworkWindow(SecondaryWindows& w) {
     const int y0 = m.top + 200;
     if (!w.networkHandler) w.networkHandler = std::make_unique<NetworkWindow>(w);
     w.networkWindow =
-        w.ui.createWindow(secondarySpec(platform::WindowKind::Network, kNetworkTitle, x0, y0, main, kNetworkBackground), w.networkHandler.get());
+        w.ui.createWindow(secondarySpec(platform::WindowKind::Network, kNetworkTitle, area, x0, y0, main, kNetworkBackground), w.networkHandler.get());
     if (w.networkWindow == nullptr) {
         w.networkOpen = false;  // a later click tries again
         return 0;

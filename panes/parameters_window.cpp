@@ -130,7 +130,7 @@ int toggleParametersWindow(SecondaryWindows& w) {
     w.colourSwatch = {60, 383, 75, 398};
     w.inputDeviceArea = {0, 0, 150, 150};
     if (!w.paramsHandler) w.paramsHandler = std::make_unique<ParamsWindow>(w);
-    w.paramsWindow = w.ui.createWindow(secondarySpec(platform::WindowKind::Parameters, kParamsTitle, m.left - 200, m.top + 200, main, kParamsBackground),
+    w.paramsWindow = w.ui.createWindow(secondarySpec(platform::WindowKind::Parameters, kParamsTitle, area, m.left - 200, m.top + 200, main, kParamsBackground),
                                        w.paramsHandler.get());
     if (w.paramsWindow == nullptr) {
         w.paramsOpen = false;  // a later click tries again

@@ -29,15 +29,17 @@ inline void unfoldStep(SecondaryWindows& w, platform::Window& win, platform::Rec
     w.sleepMs(pauseMs);
 }
 
-inline platform::WindowSpec secondarySpec(platform::WindowKind kind, const char* title, int x, int y,
-                                          platform::Window* owner, platform::Colour background) {
+// A window made at (x, y), 10 x 10, kept inside `area` like every step of its unfolding.
+inline platform::WindowSpec secondarySpec(platform::WindowKind kind, const char* title, platform::Rect area, int x,
+                                          int y, platform::Window* owner, platform::Colour background) {
     platform::WindowSpec spec;
     spec.kind = kind;
     spec.title = title;
-    spec.x = x;
-    spec.y = y;
     spec.width = 10;
     spec.height = 10;
+    const platform::Point at = insideWorkArea(area, x, y, spec.width, spec.height);
+    spec.x = at.x;
+    spec.y = at.y;
     spec.resizable = false;  // a system menu and a close box, no sizing frame
     spec.owner = owner;
     spec.background = background;
