@@ -50,33 +50,38 @@ int describeCaptureEndpoint(platform::AudioEndpoints& endpoints, int k, Endpoint
     return k;
 }
 
-int describeDefaultInput(platform::AudioEndpoints& endpoints, AudioUi& ui, EndpointDescription& out) {
+int findDefaultInput(platform::AudioEndpoints& endpoints, EndpointDescription& out, bool& unmatched) {
+    unmatched = false;
     platform::EndpointInfo def;
+    if (!endpoints.defaultEndpoint(platform::EndpointFlow::Capture, def)) return -1;  // outputs stay as they were
     int found = -1;
-    if (endpoints.defaultEndpoint(platform::EndpointFlow::Capture, def)) {
-        int count = endpoints.captureEndpointCount();
-        for (int k = 0; k < count; ++k) {
-            platform::EndpointInfo info;
-            if (endpoints.captureEndpoint(k, info) && info.id == def.id) found = k;
-        }
-    } else {
-        return -1;  // the service cannot be asked: outputs stay as they were
+    const int count = endpoints.captureEndpointCount();
+    for (int k = 0; k < count; ++k) {
+        platform::EndpointInfo info;
+        if (endpoints.captureEndpoint(k, info) && info.id == def.id) found = k;
     }
     if (found < 0) {
-        ui.showMessage("Impossible de trouver l'index du p\u00e9riph\u00e9rique !", "Error",
-                       platform::MessageIcon::Warning);
+        unmatched = true;
         return -1;
     }
     return describeCaptureEndpoint(endpoints, found, out);
+}
+
+int describeDefaultInput(platform::AudioEndpoints& endpoints, AudioUi& ui, EndpointDescription& out) {
+    bool unmatched = false;
+    const int found = findDefaultInput(endpoints, out, unmatched);
+    if (unmatched) ui.showMessage(kNoDefaultInputText, kNoDefaultInputCaption, platform::MessageIcon::Warning);
+    return found;
 }
 
 std::int32_t describeDefaultOutput(platform::AudioEndpoints& endpoints, EndpointDescription& out) {
     platform::EndpointInfo info;
     if (!endpoints.defaultEndpoint(platform::EndpointFlow::Render, info)) return kStatusFail;
     copyWide(out.friendlyName, base::utf8ToUtf16(info.friendlyName));
-    std::printf("Endpoint friendly name: %s\n", base::utf8ToCp1252(info.friendlyName).c_str());
+    // Standard output carries UTF-8 only, like every other line the program writes there.
+    std::printf("Endpoint friendly name: %s\n", info.friendlyName.c_str());
     if (!splitIconLocation(info.iconLocation, out)) {
-        std::printf("%s", "Virgule non trouv\xE9" "e dans la cha\xEEne.\n");
+        std::fputs("Virgule non trouv\xC3\xA9" "e dans la cha\xC3\xAEne.\n", stdout);
         std::fflush(stdout);
         return kStatusFail;
     }

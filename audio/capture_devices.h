@@ -22,13 +22,20 @@ struct EndpointDescription {
 // The k-th active capture endpoint; `out` is left untouched when there is no such endpoint.
 // Returns k.
 int describeCaptureEndpoint(platform::AudioEndpoints& endpoints, int k, EndpointDescription& out);
+// The message shown when the default capture endpoint is not among the active ones.
+inline constexpr char kNoDefaultInputText[] = "Impossible de trouver l'index du p\xC3\xA9riph\xC3\xA9rique !";
+inline constexpr char kNoDefaultInputCaption[] = "Error";
+
 // The default capture endpoint, found among the active ones by identifier (the last match
-// wins). Returns its index, or -1 after the message "Impossible de trouver l'index du
-// périphérique !" when none matches.
+// wins). Returns its index, or -1 after the message kNoDefaultInputText when none matches.
 int describeDefaultInput(platform::AudioEndpoints& endpoints, AudioUi& ui, EndpointDescription& out);
+// The same without the message, for a caller that must show it elsewhere (not from inside a
+// paint): -1 with `unmatched` set when no active endpoint matches; -1 with `unmatched` clear
+// when the service cannot be asked (the outputs are then left as they were).
+int findDefaultInput(platform::AudioEndpoints& endpoints, EndpointDescription& out, bool& unmatched);
 // The default output endpoint. Writes "Endpoint friendly name: <name>" to standard output.
 // kStatusFail when it cannot be read or its icon location has no comma (then also writes
-// "Virgule non trouvée dans la chaîne.").
+// "Virgule non trouvée dans la chaîne."). Both lines in UTF-8.
 std::int32_t describeDefaultOutput(platform::AudioEndpoints& endpoints, EndpointDescription& out);
 
 // A short device name matches a friendly name when the shorter of the two is a prefix of the

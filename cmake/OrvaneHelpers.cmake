@@ -8,8 +8,11 @@ endfunction()
 
 # orvane_test(name SOURCES ... [DEPS ...] [LABELS unit|integration|e2e] [TIMEOUT s] [ENV ...])
 # One GoogleTest executable, registered with CTest under the given labels.
+# WRAPPER: a bash script run as `WRAPPER <build dir> <runner> <test program> <arguments>`,
+# which sets up what the test needs and runs the program through the runner (the
+# cross-compiling emulator, or `env` for a native build).
 function(orvane_test name)
-  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;DEPS;LABELS;ENV" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT;WRAPPER" "SOURCES;DEPS;LABELS;ENV" ${ARGN})
   find_package(GTest REQUIRED)
   add_executable(${name} ${ARG_SOURCES})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
@@ -20,7 +23,16 @@ function(orvane_test name)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()
-  add_test(NAME ${name} COMMAND ${name} --gtest_brief=1 WORKING_DIRECTORY ${ORVANE_RUNTIME_DIR})
+  if(ARG_WRAPPER)
+    set(runner env)
+    if(CMAKE_CROSSCOMPILING_EMULATOR)
+      set(runner ${CMAKE_CROSSCOMPILING_EMULATOR})
+    endif()
+    add_test(NAME ${name} COMMAND bash ${ARG_WRAPPER} ${CMAKE_BINARY_DIR} ${runner} $<TARGET_FILE:${name}> --gtest_brief=1
+             WORKING_DIRECTORY ${ORVANE_RUNTIME_DIR})
+  else()
+    add_test(NAME ${name} COMMAND ${name} --gtest_brief=1 WORKING_DIRECTORY ${ORVANE_RUNTIME_DIR})
+  endif()
   set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT ${ARG_TIMEOUT})
   if(ARG_ENV)
     set_tests_properties(${name} PROPERTIES ENVIRONMENT "${ARG_ENV}")

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "panes/unfold.h"
 #include "web/decoders.h"
 #include "web/picture_upload.h"
 #include "web/web_client.h"
@@ -19,10 +20,11 @@ platform::WindowSpec canvasSpec(platform::Window& main) {
     const platform::Rect m = main.screenRect();
     spec.kind = platform::WindowKind::Canvas;
     spec.title = kCanvasTitle;
-    spec.x = m.left - 200;
-    spec.y = m.top + 50;
     spec.width = kCanvasSize;
     spec.height = kCanvasSize;
+    const platform::Point at = insideWorkArea(main.workArea(), m.left - 200, m.top + 50, spec.width, spec.height);
+    spec.x = at.x;
+    spec.y = at.y;
     spec.resizable = true;
     spec.owner = &main;
     spec.background = kCanvasBackground;

@@ -91,20 +91,21 @@ int toggleGroupListWindow(SecondaryWindows& w) {
     w.groupOpen = true;
     w.groupReady = false;
     const platform::Rect m = main->screenRect();
+    const platform::Rect area = main->workArea();
     const int x0 = m.left + 100;
     const int y0 = m.top + 135;
     if (!w.groupHandler) w.groupHandler = std::make_unique<GroupWindow>(w);
-    w.groupWindow = w.ui.createWindow(secondarySpec(platform::WindowKind::GroupList, kGroupTitle, x0, y0, main, kGroupBackground), w.groupHandler.get());
+    w.groupWindow = w.ui.createWindow(secondarySpec(platform::WindowKind::GroupList, kGroupTitle, area, x0, y0, main, kGroupBackground), w.groupHandler.get());
     if (w.groupWindow == nullptr) {
         w.groupOpen = false;  // a later click tries again
         return 0;
     }
     platform::Window& win = *w.groupWindow;
     win.show();
-    for (int k = 0; k <= 200; k += 20) unfoldStep(w, win, x0 + k / 4, y0 - k, k, k, 20);
+    for (int k = 0; k <= 200; k += 20) unfoldStep(w, win, area, x0 + k / 4, y0 - k, k, k, 20);
     const platform::Rect p = win.screenRect();
     for (int k = 0; k <= 600; k += 10) {
-        unfoldStep(w, win, p.left, p.top, std::min(p.width() + k, 646) + 20, std::min(p.height() + k, 650), 10);
+        unfoldStep(w, win, area, p.left, p.top, std::min(p.width() + k, 646) + 20, std::min(p.height() + k, 650), 10);
     }
     if (w.groupWindow == nullptr) return 1;  // closed while unfolding
     w.groupReady = true;

@@ -44,6 +44,10 @@ public:
         w_.inputOpen = false;
         w_.inputWindow = nullptr;
         if (w_.paramsWindow != nullptr) w_.paramsWindow->invalidate();
+        // The keyboard goes back to the main window, as after every other secondary window's
+        // opening: the space bar talks and the digits choose the channel at once, without a
+        // click on the main window first.
+        if (platform::Window* main = w_.state.ui.mainWindow) main->setForeground();
     }
 
 private:
@@ -67,10 +71,11 @@ void toggleInputDeviceWindow(SecondaryWindows& w) {
     platform::WindowSpec spec;
     spec.kind = platform::WindowKind::InputDevice;
     spec.title = kInputDeviceTitle;
-    spec.x = onScreen(m.left - 300);
-    spec.y = onScreen(m.top + 200);
     spec.width = 400;
     spec.height = 500;
+    const platform::Point at = insideWorkArea(main->workArea(), m.left - 300, m.top + 200, spec.width, spec.height);
+    spec.x = at.x;
+    spec.y = at.y;
     spec.resizable = false;
     spec.owner = main;
     spec.background = kInputDeviceBackground;

@@ -83,21 +83,22 @@ int toggleNetworkWindow(SecondaryWindows& w) {
     w.networkReady = false;
     w.lastDrawnCount = -1;
     const platform::Rect m = main->screenRect();
+    const platform::Rect area = main->workArea();
     const int x0 = m.right - 50;
     const int y0 = m.top + 200;
     if (!w.networkHandler) w.networkHandler = std::make_unique<NetworkWindow>(w);
     w.networkWindow =
-        w.ui.createWindow(secondarySpec(platform::WindowKind::Network, kNetworkTitle, x0, y0, main, kNetworkBackground), w.networkHandler.get());
+        w.ui.createWindow(secondarySpec(platform::WindowKind::Network, kNetworkTitle, area, x0, y0, main, kNetworkBackground), w.networkHandler.get());
     if (w.networkWindow == nullptr) {
         w.networkOpen = false;  // a later click tries again
         return 0;
     }
     platform::Window& win = *w.networkWindow;
     win.show();
-    for (int k = 0; k <= 200; k += 20) unfoldStep(w, win, x0 + k / 4, y0 - k, k, k, 20);
+    for (int k = 0; k <= 200; k += 20) unfoldStep(w, win, area, x0 + k / 4, y0 - k, k, k, 20);
     const platform::Rect p = win.screenRect();
     for (int k = 0; k <= 260; k += 10) {
-        unfoldStep(w, win, p.left, p.top, std::min(p.width() + k, 315), p.height() + k, 20);
+        unfoldStep(w, win, area, p.left, p.top, std::min(p.width() + k, 315), p.height() + k, 20);
     }
     if (w.networkWindow == nullptr) return 1;
     w.networkReady = true;

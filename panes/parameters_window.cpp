@@ -16,16 +16,16 @@ namespace {
 
 constexpr platform::Colour kWhite = 0xFFFFFF;
 constexpr platform::Colour kYellow = 0x00FFFF;
-constexpr platform::Colour kMenuColour = platform::rgb(240, 240, 240);  // the system menu colour
 
 std::string wide(const char16_t* text, std::size_t max) { return base::utf16ToUtf8({text, base::u16Length(text, max)}); }
 
-// The device icon at (50, top), 64 x 64, on the menu colour. False (E_FAIL) when the theme has
-// no icon of that name; nothing is drawn then.
-bool drawDeviceIcon(platform::Canvas& c, const char16_t* iconPath, int top) {
-    auto icon = platform::loadIconImage(wide(iconPath, 260), 64, platform::toPixel(kMenuColour));
+// The device icon `number` of the icon file at (50, top), 64 x 64, on the desktop's menu colour.
+// False (E_FAIL) when there is no such icon; nothing is drawn then.
+bool drawDeviceIcon(SecondaryWindows& w, platform::Canvas& c, std::int32_t number, const char16_t* iconPath, int top) {
+    const platform::Colour menu = w.ui.menuColour();
+    auto icon = platform::loadIconImage(wide(iconPath, 260), number, 64, platform::toPixel(menu));
     if (!icon) return false;
-    c.fillRect({50, top, 114, top + 64}, kMenuColour);
+    c.fillRect({50, top, 114, top + 64}, menu);
     c.blit(*icon, 50, top);
     return true;
 }
@@ -70,17 +70,27 @@ void drawParameters(SecondaryWindows& w, platform::Canvas& c) {
     audio::EndpointDescription input;
     const std::int32_t id = s.audio.captureDeviceId;
     if (id == -1) {
-        audio::describeDefaultInput(w.endpoints, w.audioUi, input);
+        bool unmatched = false;
+        audio::findDefaultInput(w.endpoints, input, unmatched);
+        if (unmatched && !w.inputWarningShown) {
+            // Shown once the paint has ended: this runs with the window's surface locked, and
+            // a modal box repaints the window beneath it, which needs that lock.
+            w.inputWarningShown = true;
+            w.ui.post([&w] {
+                w.audioUi.showMessage(audio::kNoDefaultInputText, audio::kNoDefaultInputCaption,
+                                      platform::MessageIcon::Warning);
+            });
+        }
     } else if (id >= 0 && id < kCaptureDeviceSlots) {
         audio::describeCaptureEndpoint(w.endpoints, s.audio.captureDeviceTable[id].endpointIndex, input);
     }
     display::labelText(c, inputDeviceCaption(id).c_str(), 50, 10, kParamsBackground);
-    drawDeviceIcon(c, input.iconPath, 30);
+    drawDeviceIcon(w, c, input.iconNumber, input.iconPath, 30);
     c.text(20, 100, wide(input.friendlyName, 256), display::kLabelFont, kWhite, kParamsBackground);
     display::labelText(c, "OUTPUT DEVICE", 50, 140, kParamsBackground);
     audio::EndpointDescription output;
     audio::describeDefaultOutput(w.endpoints, output);
-    drawDeviceIcon(c, output.iconPath, 160);
+    drawDeviceIcon(w, c, output.iconNumber, output.iconPath, 160);
     c.text(20, 230, wide(output.friendlyName, 256), display::kLabelFont, kWhite, kParamsBackground);
 
     const web::AccountProfile& p = w.web.profile;
@@ -114,11 +124,13 @@ int toggleParametersWindow(SecondaryWindows& w) {
     if (main == nullptr) return 0;
     w.paramsOpen = true;
     w.paramsReady = false;
+    w.inputWarningShown = false;
     const platform::Rect m = main->screenRect();
+    const platform::Rect area = main->workArea();
     w.colourSwatch = {60, 383, 75, 398};
     w.inputDeviceArea = {0, 0, 150, 150};
     if (!w.paramsHandler) w.paramsHandler = std::make_unique<ParamsWindow>(w);
-    w.paramsWindow = w.ui.createWindow(secondarySpec(platform::WindowKind::Parameters, kParamsTitle, m.left - 200, m.top + 200, main, kParamsBackground),
+    w.paramsWindow = w.ui.createWindow(secondarySpec(platform::WindowKind::Parameters, kParamsTitle, area, m.left - 200, m.top + 200, main, kParamsBackground),
                                        w.paramsHandler.get());
     if (w.paramsWindow == nullptr) {
         w.paramsOpen = false;  // a later click tries again
@@ -126,9 +138,9 @@ int toggleParametersWindow(SecondaryWindows& w) {
     }
     platform::Window& win = *w.paramsWindow;
     win.show();
-    for (int k = 0; k <= 200; k += 10) unfoldStep(w, win, m.left - k, m.top + 200 - k, k, k, 20);
+    for (int k = 0; k <= 200; k += 10) unfoldStep(w, win, area, m.left - k, m.top + 200 - k, k, k, 20);
     const platform::Rect p = win.screenRect();
-    for (int h = 200; h <= 450; h += 10) unfoldStep(w, win, p.left, p.top, 200, h, 20);
+    for (int h = 200; h <= 450; h += 10) unfoldStep(w, win, area, p.left, p.top, 200, h, 20);
     if (w.paramsWindow == nullptr) return 1;
     w.paramsReady = true;
     win.invalidate();

@@ -80,6 +80,10 @@ struct SecondaryWindows {
     bool paramsReady = false;
     platform::Rect colourSwatch{};
     platform::Rect inputDeviceArea{};
+    // The warning that the default input is not among the capture devices was shown during this
+    // opening of the window: nothing the window can do changes that, so a repaint (every box
+    // repaints the window beneath it) must not show it again.
+    bool inputWarningShown = false;
 
     // Input device window.
     platform::Window* inputWindow = nullptr;

@@ -13,7 +13,8 @@ int main(int argc, char** argv) {
     std::unique_ptr<platform::Ui> ui = platform::createHostUi(argc, argv);
     if (!ui) return 0;
     platform::System& system = platform::hostSystem();
-    parlo::SpeakContext speak{platform::hostSpeech(), [&system] { return system.temporaryFolder(); }};
+    parlo::SpeakContext speak{platform::hostSpeech(), [&system] { return system.temporaryFolder(); }, nullptr,
+                              [&system] { return system.localDataFolder(); }};
     const parlo::ParloRun run = parlo::runParlo(*ui, system, platform::systemUdp(), speak);
     std::fflush(nullptr);
     // A receive thread may still be speaking: end here, without tearing down what it uses.

@@ -9,6 +9,7 @@ namespace orvane::parlo {
 
 std::string temporaryFilePath(SpeakContext& ctx, const char* name) {
     std::string folder = ctx.temporaryFolder ? ctx.temporaryFolder() : std::string();
+    if (folder.empty() && ctx.localDataFolder) folder = ctx.localDataFolder();
     if (folder.empty()) return name;
     folder += "/Orvane";
     ctx.speech.createFolder(folder);

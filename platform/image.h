@@ -51,10 +51,13 @@ std::optional<AnimationFile> loadAnimationFile(const std::string& path);
 // opaque black.
 Image rotateImage(const Image& source, double degrees);
 
-// A device icon of the desktop's icon theme by its icon name (a sound device's icon name such
-// as "audio-input-microphone"), size x size, composited on `background` (0xAARRGGBB). Nothing
-// when the theme has no such icon. Needs the host UI (createHostUi) in this process.
-std::optional<Image> loadIconImage(const std::string& location, int size, std::uint32_t background);
+// A device icon by the two parts of its icon location ("file,number"): on Windows the icon
+// `number` of an icon, program or library file (ExtractIcon: from 0 the n-th icon, negative
+// the icon whose resource number is -number); with an icon theme, the icon named `file` (a
+// sound device's icon name such as "audio-input-microphone"), whose one icon is number 0.
+// size x size, composited on `background` (0xAARRGGBB). Nothing when there is no such icon.
+// Needs the host UI (createHostUi) in this process.
+std::optional<Image> loadIconImage(const std::string& file, int number, int size, std::uint32_t background);
 
 // Scales `source` to w x h (smooth, like a halftone stretch).
 Image scaleImage(const Image& source, int w, int h);

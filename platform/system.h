@@ -38,6 +38,10 @@ public:
     // The user's own temporary folder (no trailing separator), private to the user; empty
     // when none can be had.
     virtual std::string temporaryFolder() = 0;
+    // The user's own folder for programs' local data (no trailing separator): the local
+    // application data folder on Windows, $XDG_DATA_HOME (else ~/.local/share) here; empty when
+    // none can be had.
+    virtual std::string localDataFolder() { return {}; }
     // Opens a web address in the desktop's default browser.
     virtual bool openUrl(const std::string& url) = 0;
     // Plays a sound file without waiting; false when it cannot be played.

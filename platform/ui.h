@@ -136,6 +136,10 @@ public:
     // Asks for onPaint (InvalidateRect); any thread.
     virtual void invalidate() = 0;
     virtual Rect screenRect() const = 0;   // outer rectangle in screen coordinates
+    // The work area (the screen less the task bars and docks) of the monitor that holds most of
+    // the window, or of the nearest one; screen coordinates, negative on a monitor left of or
+    // above the primary one.
+    virtual Rect workArea() const = 0;
     virtual int clientWidth() const = 0;
     virtual int clientHeight() const = 0;
     virtual void move(int x, int y) = 0;
@@ -209,6 +213,8 @@ public:
 
     virtual int screenWidth() const = 0;
     virtual int screenHeight() const = 0;
+    // The desktop's menu colour (the system menu colour brush), behind device icons.
+    virtual Colour menuColour() const = 0;
 };
 
 // The operating system's UI (one per process; creates the toolkit's application object).

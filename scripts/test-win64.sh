@@ -33,11 +33,21 @@ trap 'virtual_screen_stop "$VIRTUAL_SCREEN_PID"; rm -f "$screen_log"' EXIT
 virtual_screen_wait "$VIRTUAL_SCREEN_PID" 20 || { echo "test-win64: Xvfb did not start" >&2; cat "$screen_log" >&2; exit 1; }
 "$wineserver" -w
 "$wineserver" -p 30
+# Wine makes no top-level window without a display: the unit tests that open windows get a
+# virtual screen of their own.
+. lab/lib/virtual-screen.sh
+virtual_screen_start build-win64/unit-tests-xvfb.log
+# A failing test must not leave the screen, nor the prefix's server and its system programs.
+trap 'virtual_screen_stop "$VIRTUAL_SCREEN_PID"; "$wineserver" -k 2>/dev/null || true' EXIT
+virtual_screen_wait "$VIRTUAL_SCREEN_PID" 20 || { echo "test-win64: no virtual screen" >&2; exit 1; }
 warm="$(find build-win64/tests -name net_test.exe -print -quit)"
 bash cmake/wine-run.sh "$warm" --gtest_list_tests </dev/null >/dev/null 2>&1
 unit_start=$(date +%s)
 (cd build-win64 && ctest --output-on-failure -j "$jobs" --timeout 600 -R "$(cat win64-tests.regex)")
 echo "test-win64: unit tests under Wine in $(( $(date +%s) - unit_start )) s"
+virtual_screen_stop "$VIRTUAL_SCREEN_PID"
+trap - EXIT
+unset DISPLAY
 "$wineserver" -k || true
 "$wineserver" -w
 unset WINEPREFIX

@@ -141,9 +141,10 @@ QString findThemeIcon(const QString& name) {
 
 }  // namespace
 
-std::optional<Image> loadIconImage(const std::string& location, int size, std::uint32_t background) {
-    if (location.empty() || size <= 0 || location.find('/') != std::string::npos) return std::nullopt;
-    const QString path = findThemeIcon(QString::fromStdString(location));
+std::optional<Image> loadIconImage(const std::string& file, int number, int size, std::uint32_t background) {
+    // A theme icon name names one icon: number 0. Names never lead out of the theme folders.
+    if (file.empty() || number != 0 || size <= 0 || file.find('/') != std::string::npos) return std::nullopt;
+    const QString path = findThemeIcon(QString::fromStdString(file));
     if (path.isEmpty()) return std::nullopt;
     QImage icon(path);
     if (icon.isNull()) return std::nullopt;

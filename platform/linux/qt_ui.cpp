@@ -1,6 +1,7 @@
 // QtUi: windows, timers, dialogs and the UI thread's loop on Qt 6 Widgets.
 #include "platform/linux/qt_ui.h"
 
+#include <QApplication>
 #include <QColorDialog>
 #include <QEventLoop>
 #include <QFileDialog>
@@ -339,6 +340,12 @@ int QtUi::screenWidth() const {
 int QtUi::screenHeight() const {
     QScreen* s = QGuiApplication::primaryScreen();
     return s ? s->geometry().height() : 768;
+}
+
+// The background the desktop's style gives menus.
+Colour QtUi::menuColour() const {
+    const QColor m = QApplication::palette("QMenu").color(QPalette::Window);
+    return rgb(m.red(), m.green(), m.blue());
 }
 
 }  // namespace orvane::platform::qt

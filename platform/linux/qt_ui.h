@@ -37,6 +37,7 @@ public:
     std::unique_ptr<Canvas> draw() override;
     void invalidate() override;
     Rect screenRect() const override;
+    Rect workArea() const override;
     int clientWidth() const override { return width_; }
     int clientHeight() const override { return height_; }
     void move(int x, int y) override;
@@ -125,6 +126,7 @@ public:
     bool onUiThread() const override;
     int screenWidth() const override;
     int screenHeight() const override;
+    Colour menuColour() const override;
 
     // For tests and unattended runs: when set, message and about boxes are not shown; the
     // function gets (text, caption) and its result is the box's answer.

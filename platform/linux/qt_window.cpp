@@ -2,6 +2,7 @@
 #include <QDialog>
 #include <QCloseEvent>
 #include <QEventLoop>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
@@ -12,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegion>
+#include <QScreen>
 #include <QScrollBar>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -288,6 +290,32 @@ Rect QtWindow::screenRect() const {
         QRect g = top_->isWindow() ? top_->frameGeometry()
                                    : QRect(top_->mapToGlobal(QPoint(0, 0)), top_->size());
         r = {g.left(), g.top(), g.left() + g.width(), g.top() + g.height()};
+    });
+    return r;
+}
+
+Rect QtWindow::workArea() const {
+    Rect r{0, 0, 1024, 768};
+    ui_.invoke([&] {
+        // The screen that holds most of the window, else the one the window belongs to.
+        QScreen* s = nullptr;
+        if (alive_) {
+            const QRect g = top_->window()->frameGeometry();
+            long long most = 0;
+            for (QScreen* candidate : QGuiApplication::screens()) {
+                const QRect in = candidate->geometry().intersected(g);
+                const long long area = static_cast<long long>(in.width()) * in.height();
+                if (!in.isEmpty() && area > most) {
+                    most = area;
+                    s = candidate;
+                }
+            }
+            if (s == nullptr) s = top_->window()->screen();
+        }
+        if (s == nullptr) s = QGuiApplication::primaryScreen();
+        if (s == nullptr) return;
+        const QRect a = s->availableGeometry();
+        r = {a.left(), a.top(), a.left() + a.width(), a.top() + a.height()};
     });
     return r;
 }

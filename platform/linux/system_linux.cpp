@@ -208,6 +208,19 @@ public:
         return privateFolder(own, uid) ? own : std::string();
     }
 
+    // $XDG_DATA_HOME when absolute, else ~/.local/share: an existing folder of our own.
+    std::string localDataFolder() override {
+        std::string dir;
+        if (const char* x = std::getenv("XDG_DATA_HOME"); x && *x == '/') {
+            dir = x;
+        } else if (const char* home = std::getenv("HOME"); home && *home == '/') {
+            dir = std::string(home) + "/.local/share";
+        }
+        struct stat st {};
+        if (dir.empty() || ::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid()) return {};
+        return dir;
+    }
+
     bool openUrl(const std::string& url) override {
         std::string opener = findOnPath("xdg-open");
         if (opener.empty()) return false;

@@ -7,7 +7,10 @@
 #include <endpointvolume.h>
 #include <functiondiscoverykeys_devpkey.h>
 
+#include <utility>
+
 #include "platform/audio_endpoints.h"
+#include "platform/win32/core_audio_endpoints.h"
 #include "platform/win32/wide.h"
 
 namespace orvane::platform {
@@ -39,22 +42,9 @@ struct ComScope {
     }
 };
 
-bool enumerator(ComPtr<IMMDeviceEnumerator>& out) {
-    return SUCCEEDED(CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL,
-                                      __uuidof(IMMDeviceEnumerator), reinterpret_cast<void**>(out.put())));
-}
-
-bool defaultDevice(EndpointFlow flow, ComPtr<IMMDevice>& out) {
-    ComPtr<IMMDeviceEnumerator> e;
-    if (!enumerator(e)) return false;
-    return SUCCEEDED(e->GetDefaultAudioEndpoint(flow == EndpointFlow::Capture ? eCapture : eRender, eConsole, out.put()));
-}
-
-bool endpointVolume(EndpointFlow flow, ComPtr<IAudioEndpointVolume>& out) {
-    ComPtr<IMMDevice> d;
-    if (!defaultDevice(flow, d)) return false;
-    return SUCCEEDED(d->Activate(__uuidof(IAudioEndpointVolume), CLSCTX_ALL, nullptr,
-                                 reinterpret_cast<void**>(out.put())));
+HRESULT systemEnumerator(IMMDeviceEnumerator** out) {
+    return CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
+                            reinterpret_cast<void**>(out));
 }
 
 std::string stringProperty(IPropertyStore* store, const PROPERTYKEY& key) {
@@ -80,6 +70,8 @@ bool describe(IMMDevice* device, EndpointInfo& info) {
 
 class CoreAudioEndpoints final : public AudioEndpoints {
 public:
+    explicit CoreAudioEndpoints(win32::EnumeratorFactory factory) : factory_(std::move(factory)) {}
+
     bool masterVolume(EndpointFlow flow, float& scalar) override {
         ComScope com;
         ComPtr<IAudioEndpointVolume> v;
@@ -117,23 +109,49 @@ public:
         ComPtr<IMMDevice> d;
         return SUCCEEDED(c->Item(static_cast<UINT>(index), d.put())) && describe(d.p, info);
     }
+    // The default endpoint the user hears and records through: the one for multimedia.
     bool defaultEndpoint(EndpointFlow flow, EndpointInfo& info) override {
         ComScope com;
         ComPtr<IMMDevice> d;
-        return defaultDevice(flow, d) && describe(d.p, info);
+        return defaultDevice(flow, eMultimedia, d) && describe(d.p, info);
     }
 
 private:
-    static bool activeCaptures(ComPtr<IMMDeviceCollection>& out) {
+    bool enumerator(ComPtr<IMMDeviceEnumerator>& out) { return factory_ && SUCCEEDED(factory_(out.put())) && out; }
+
+    bool defaultDevice(EndpointFlow flow, ERole role, ComPtr<IMMDevice>& out) {
+        ComPtr<IMMDeviceEnumerator> e;
+        if (!enumerator(e)) return false;
+        return SUCCEEDED(e->GetDefaultAudioEndpoint(flow == EndpointFlow::Capture ? eCapture : eRender, role, out.put()));
+    }
+
+    // The master volumes are those of the console's default endpoints, as the system's own
+    // volume control shows them.
+    bool endpointVolume(EndpointFlow flow, ComPtr<IAudioEndpointVolume>& out) {
+        ComPtr<IMMDevice> d;
+        if (!defaultDevice(flow, eConsole, d)) return false;
+        return SUCCEEDED(d->Activate(__uuidof(IAudioEndpointVolume), CLSCTX_ALL, nullptr,
+                                     reinterpret_cast<void**>(out.put())));
+    }
+
+    bool activeCaptures(ComPtr<IMMDeviceCollection>& out) {
         ComPtr<IMMDeviceEnumerator> e;
         return enumerator(e) && SUCCEEDED(e->EnumAudioEndpoints(eCapture, DEVICE_STATE_ACTIVE, out.put()));
     }
+
+    win32::EnumeratorFactory factory_;
 };
 
 }  // namespace
 
+namespace win32 {
+std::unique_ptr<AudioEndpoints> makeCoreAudioEndpoints(EnumeratorFactory factory) {
+    return std::make_unique<CoreAudioEndpoints>(std::move(factory));
+}
+}  // namespace win32
+
 AudioEndpoints& hostAudioEndpoints() {
-    static CoreAudioEndpoints endpoints;
+    static CoreAudioEndpoints endpoints(systemEnumerator);
     return endpoints;
 }
 

@@ -275,18 +275,15 @@ Image scaleImage(const Image& source, int w, int h) {
 
 // A sound device's icon location: "<file>,<index>" (a negative index is a resource id), as the
 // device property store gives it, with environment variables in the file name.
-std::optional<Image> loadIconImage(const std::string& location, int size, std::uint32_t background) {
-    if (location.empty() || size <= 0 || size > 1024) return std::nullopt;
-    std::wstring wide = win32::widen(location);
-    int index = 0;
-    if (const auto comma = wide.rfind(L','); comma != std::wstring::npos) {
-        index = _wtoi(wide.c_str() + comma + 1);
-        wide.resize(comma);
-    }
+std::optional<Image> loadIconImage(const std::string& file, int number, int size, std::uint32_t background) {
+    if (file.empty() || size <= 0 || size > 1024) return std::nullopt;
+    const std::wstring wide = win32::widen(file);
+    // Endpoint icon files are given as "%windir%\system32\mmres.dll" and the like.
     wchar_t expanded[MAX_PATH];
     const DWORD n = ExpandEnvironmentStringsW(wide.c_str(), expanded, MAX_PATH);
     if (n == 0 || n > MAX_PATH) return std::nullopt;
-    HICON icon = ExtractIconW(GetModuleHandleW(nullptr), expanded, static_cast<UINT>(index));
+    // A negative number is a resource number (ExtractIcon takes it as the unsigned value).
+    HICON icon = ExtractIconW(GetModuleHandleW(nullptr), expanded, static_cast<UINT>(number));
     if (icon == nullptr || icon == reinterpret_cast<HICON>(1)) return std::nullopt;
 
     BITMAPINFO bi{};

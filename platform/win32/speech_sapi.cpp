@@ -5,6 +5,7 @@
 #include <objbase.h>
 #include <sapi.h>
 
+#include <algorithm>
 #include <cwchar>
 #include <cwctype>
 
@@ -43,7 +44,6 @@ namespace {
 // SPDFID_WaveFormatEx: the stream format "described by a WAVEFORMATEX".
 constexpr GUID kWaveFormatExId = {0xC31ADBAE, 0x527F, 0x4FF5, {0xA2, 0x30, 0xF6, 0x2B, 0xB6, 0x1F, 0xF7, 0x0C}};
 
-// The synthesis format: 16-bit mono PCM at 22050 Hz, the format SAPI voices speak natively.
 constexpr WORD kChannels = 1;
 constexpr DWORD kRate = 22050;
 constexpr WORD kBits = 16;
@@ -119,38 +119,7 @@ public:
 
     bool voices(std::vector<VoiceInfo>& out) override {
         out.clear();
-        if (!comReady()) return false;
-        Com<ISpObjectTokenCategory> category;
-        if (FAILED(CoCreateInstance(CLSID_SpObjectTokenCategory, nullptr, CLSCTX_ALL, __uuidof(ISpObjectTokenCategory),
-                                    category.outVoid())) ||
-            FAILED(category->SetId(SPCAT_VOICES, FALSE))) {
-            return false;
-        }
-        Com<IEnumSpObjectTokens> tokens;
-        if (FAILED(category->EnumTokens(nullptr, nullptr, tokens.out())) || !tokens) return false;
-        for (;;) {
-            Com<ISpObjectToken> token;
-            ULONG fetched = 0;
-            if (tokens->Next(1, token.out(), &fetched) != S_OK || fetched != 1 || !token) break;
-            CoString id;
-            if (FAILED(token->GetId(&id.text)) || id.text == nullptr) continue;
-            VoiceInfo info;
-            info.name = win32::narrow(id.text);
-            Com<ISpDataKey> attributes;
-            if (SUCCEEDED(token->OpenKey(L"Attributes", attributes.out())) && attributes) {
-                CoString language;
-                if (SUCCEEDED(attributes->GetStringValue(L"Language", &language.text)) && language.text) {
-                    info.language = win32::languageTagOfLcids(language.text);
-                }
-                CoString gender;
-                if (SUCCEEDED(attributes->GetStringValue(L"Gender", &gender.text)) && gender.text &&
-                    _wcsicmp(gender.text, L"Female") == 0) {
-                    info.gender = VoiceGender::Female;
-                }
-            }
-            out.push_back(std::move(info));
-        }
-        return true;
+        return comReady() && win32::listVoices(win32::sapiVoiceTokens, out);
     }
 
     bool selectVoice(const VoiceInfo& voice) override {
@@ -172,49 +141,16 @@ public:
         if (FAILED(CoCreateInstance(CLSID_SpStream, nullptr, CLSCTX_ALL, __uuidof(ISpStream), stream.outVoid()))) {
             return false;
         }
-        WAVEFORMATEX format{};
-        format.wFormatTag = WAVE_FORMAT_PCM;
-        format.nChannels = kChannels;
-        format.nSamplesPerSec = kRate;
-        format.wBitsPerSample = kBits;
-        format.nBlockAlign = static_cast<WORD>(kChannels * kBits / 8);
-        format.nAvgBytesPerSec = kRate * format.nBlockAlign;
+        const WAVEFORMATEX format = win32::synthesisFormat();
         if (FAILED(stream->SetBaseStream(memory.get(), kWaveFormatExId, &format))) return false;
         if (FAILED(voice_->SetOutput(stream.get(), TRUE))) return false;
         // Plain text, not markup, spoken to its end before Speak returns.
         const std::wstring spoken(text.begin(), text.end());
         if (FAILED(voice_->Speak(spoken.c_str(), SPF_DEFAULT | SPF_IS_NOT_XML, nullptr))) return false;
-        return readStream(memory.get(), format, wav);
+        return win32::wavFromStream(memory.get(), format, wav);
     }
 
 private:
-    // The memory stream's samples, whole, behind a WAV header.
-    static bool readStream(IStream* memory, const WAVEFORMATEX& format, std::vector<std::uint8_t>& wav) {
-        STATSTG stat{};
-        if (FAILED(memory->Stat(&stat, STATFLAG_NONAME))) return false;
-        const ULONGLONG size = stat.cbSize.QuadPart;
-        // A RIFF file counts its bytes in 32 bits.
-        if (size > 0xFFFFFFFFull - 36) return false;
-        const auto dataBytes = static_cast<std::uint32_t>(size);
-        LARGE_INTEGER zero{};
-        if (FAILED(memory->Seek(zero, STREAM_SEEK_SET, nullptr))) return false;
-        wav.reserve(base::kWavHeaderBytes + static_cast<std::size_t>(dataBytes));
-        wavHeader(wav, format, dataBytes);
-        const std::size_t start = wav.size();
-        wav.resize(start + dataBytes);
-        std::size_t done = 0;
-        while (done < dataBytes) {
-            ULONG got = 0;
-            const ULONG want = static_cast<ULONG>(dataBytes - done > 0x100000 ? 0x100000 : dataBytes - done);
-            if (FAILED(memory->Read(wav.data() + start + done, want, &got)) || got == 0) {
-                wav.clear();
-                return false;
-            }
-            done += got;
-        }
-        return true;
-    }
-
     Com<ISpVoice> voice_;
 };
 
@@ -270,6 +206,100 @@ public:
 };
 
 }  // namespace
+
+namespace win32 {
+
+WAVEFORMATEX synthesisFormat() {
+    WAVEFORMATEX format{};
+    format.wFormatTag = WAVE_FORMAT_PCM;
+    format.nChannels = kChannels;
+    format.nSamplesPerSec = kRate;
+    format.wBitsPerSample = kBits;
+    format.nBlockAlign = static_cast<WORD>(kChannels * kBits / 8);
+    format.nAvgBytesPerSec = kRate * format.nBlockAlign;
+    return format;
+}
+
+bool wavFromStream(IStream* memory, const WAVEFORMATEX& format, std::vector<std::uint8_t>& wav) {
+    wav.clear();
+    STATSTG stat{};
+    if (memory == nullptr || FAILED(memory->Stat(&stat, STATFLAG_NONAME))) return false;
+    const ULONGLONG size = stat.cbSize.QuadPart;
+    // A RIFF file counts its bytes in 32 bits.
+    if (size > 0xFFFFFFFFull - 36) return false;
+    const auto dataBytes = static_cast<std::uint32_t>(size);
+    LARGE_INTEGER zero{};
+    if (FAILED(memory->Seek(zero, STREAM_SEEK_SET, nullptr))) return false;
+    wav.reserve(base::kWavHeaderBytes + static_cast<std::size_t>(dataBytes));
+    wavHeader(wav, format, dataBytes);
+    const std::size_t start = wav.size();
+    wav.resize(start + dataBytes);
+    std::size_t done = 0;
+    while (done < dataBytes) {
+        ULONG got = 0;
+        const ULONG want = static_cast<ULONG>(dataBytes - done > 0x100000 ? 0x100000 : dataBytes - done);
+        if (FAILED(memory->Read(wav.data() + start + done, want, &got)) || got == 0) {
+            wav.clear();
+            return false;
+        }
+        done += got;
+    }
+    return true;
+}
+
+bool sapiVoiceTokens(const wchar_t* categoryId, std::vector<VoiceToken>& out) {
+    out.clear();
+    if (!comReady()) return false;
+    Com<ISpObjectTokenCategory> category;
+    if (FAILED(CoCreateInstance(CLSID_SpObjectTokenCategory, nullptr, CLSCTX_ALL, __uuidof(ISpObjectTokenCategory),
+                                category.outVoid())) ||
+        FAILED(category->SetId(categoryId, FALSE))) {
+        return false;
+    }
+    Com<IEnumSpObjectTokens> tokens;
+    if (FAILED(category->EnumTokens(nullptr, nullptr, tokens.out())) || !tokens) return false;
+    for (;;) {
+        Com<ISpObjectToken> token;
+        ULONG fetched = 0;
+        if (tokens->Next(1, token.out(), &fetched) != S_OK || fetched != 1 || !token) break;
+        CoString id;
+        if (FAILED(token->GetId(&id.text)) || id.text == nullptr) continue;
+        VoiceToken t;
+        t.id = id.text;
+        Com<ISpDataKey> attributes;
+        if (SUCCEEDED(token->OpenKey(L"Attributes", attributes.out())) && attributes) {
+            CoString language;
+            if (SUCCEEDED(attributes->GetStringValue(L"Language", &language.text)) && language.text) t.language = language.text;
+            CoString gender;
+            if (SUCCEEDED(attributes->GetStringValue(L"Gender", &gender.text)) && gender.text) t.gender = gender.text;
+        }
+        out.push_back(std::move(t));
+    }
+    return true;
+}
+
+bool listVoices(const VoiceTokenSource& source, std::vector<VoiceInfo>& out) {
+    out.clear();
+    bool listed = false;
+    std::vector<std::wstring> seen;
+    for (const wchar_t* category : {kDesktopVoices, kOneCoreVoices}) {
+        std::vector<VoiceToken> tokens;
+        if (!source || !source(category, tokens)) continue;
+        listed = true;
+        for (const VoiceToken& t : tokens) {
+            if (t.id.empty() || std::find(seen.begin(), seen.end(), t.id) != seen.end()) continue;
+            seen.push_back(t.id);
+            VoiceInfo info;
+            info.name = narrow(t.id);
+            info.language = languageTagOfLcids(t.language);
+            info.gender = _wcsicmp(t.gender.c_str(), L"Female") == 0 ? VoiceGender::Female : VoiceGender::Male;
+            out.push_back(std::move(info));
+        }
+    }
+    return listed;
+}
+
+}  // namespace win32
 
 SpeechPlatform& hostSpeech() {
     static Win32Speech speech;

@@ -135,6 +135,14 @@ public:
         return narrow(w);
     }
 
+    std::string localDataFolder() override {
+        PWSTR path = nullptr;
+        std::string out;
+        if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &path))) out = narrow(path);
+        CoTaskMemFree(path);
+        return out;
+    }
+
     bool openUrl(const std::string& url) override {
         // Only web addresses: a text from elsewhere must never start a local program.
         if (url.rfind("https://", 0) != 0 && url.rfind("http://", 0) != 0) return false;

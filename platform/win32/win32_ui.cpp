@@ -320,6 +320,19 @@ Rect Win32Window::screenRect() const {
     return {r.left, r.top, r.right, r.bottom};
 }
 
+Rect Win32Window::workArea() const {
+    HWND h = hwnd_.load();
+    // A window not made yet, or gone, is taken as lying on the primary monitor.
+    HMONITOR monitor = h != nullptr ? MonitorFromWindow(h, MONITOR_DEFAULTTONEAREST)
+                                    : MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (monitor == nullptr || !GetMonitorInfoW(monitor, &info)) {
+        return {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    }
+    return {info.rcWork.left, info.rcWork.top, info.rcWork.right, info.rcWork.bottom};
+}
+
 void Win32Window::move(int x, int y) {
     ui_.invoke([&] {
         if (alive_.load()) SetWindowPos(hwnd_.load(), nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -741,6 +754,8 @@ void Win32Ui::quit(int code) {
 
 int Win32Ui::screenWidth() const { return GetSystemMetrics(SM_CXSCREEN); }
 int Win32Ui::screenHeight() const { return GetSystemMetrics(SM_CYSCREEN); }
+// The colour of the system menu colour brush (GetSysColorBrush(COLOR_MENU)).
+Colour Win32Ui::menuColour() const { return static_cast<Colour>(GetSysColor(COLOR_MENU)); }
 
 }  // namespace orvane::platform::win32
 

@@ -31,6 +31,7 @@ public:
     std::unique_ptr<Canvas> draw() override;
     void invalidate() override;
     Rect screenRect() const override;
+    Rect workArea() const override;
     int clientWidth() const override { return width_.load(); }
     int clientHeight() const override { return height_.load(); }
     void move(int x, int y) override;
@@ -104,6 +105,7 @@ public:
     bool onUiThread() const override { return GetCurrentThreadId() == uiThread_; }
     int screenWidth() const override;
     int screenHeight() const override;
+    Colour menuColour() const override;
 
     // For tests and unattended runs: when set, message and about boxes are not shown; the
     // function gets (text, caption) and its result is the box's answer.

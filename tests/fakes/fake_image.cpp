@@ -1,6 +1,7 @@
 // Pictures for tests without a toolkit: a PNG gives a grey picture of the size in its header
-// (any format is read as PNG), anything else nothing; the icon theme knows only
-// "audio-input-microphone".
+// (any format is read as PNG), anything else nothing. Icons: "audio-input-microphone" (one
+// icon, on the background) and the icon file "devices.dll" with two icons, 0 red and 1 blue,
+// each with a one-pixel border of the background.
 #include <cstring>
 
 #include "platform/image.h"
@@ -19,9 +20,13 @@ std::optional<Image> decodePngBytes(std::span<const std::uint8_t> b) {
 }
 std::optional<Image> decodeAnyImage(std::span<const std::uint8_t> b) { return decodePngBytes(b); }
 std::optional<Image> loadBmpFile(const std::string&) { return std::nullopt; }
-std::optional<Image> loadIconImage(const std::string& name, int size, std::uint32_t background) {
-    if (name != "audio-input-microphone") return std::nullopt;
-    return Image(size, size, background);
+std::optional<Image> loadIconImage(const std::string& file, int number, int size, std::uint32_t background) {
+    if (file == "audio-input-microphone" && number == 0) return Image(size, size, background);
+    if (file != "devices.dll" || number < 0 || number > 1) return std::nullopt;
+    Image icon(size, size, background);
+    for (int y = 1; y + 1 < size; ++y)
+        for (int x = 1; x + 1 < size; ++x) icon.at(x, y) = number == 0 ? 0xFFFF0000u : 0xFF0000FFu;
+    return icon;
 }
 
 }  // namespace orvane::platform

@@ -39,6 +39,7 @@ public:
     std::string programsFolder() override { return "/opt"; }
     std::string dataFolder() override { return data; }
     std::string temporaryFolder() override { return "/tmp"; }
+    std::string localDataFolder() override { return "/home/user/.local/share"; }
     bool openUrl(const std::string& url) override {
         urls.push_back(url);
         return true;

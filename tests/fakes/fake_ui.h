@@ -25,11 +25,17 @@ struct DrawnText {
 };
 
 // Records each call in `ops`, lists texts in `texts` and paints fills, frames and blits on
-// `surface` (clipped to it); stretched blits and rounded shapes are recorded only.
+// `surface` (clipped to it); stretched blits and rounded shapes are recorded only. While it
+// lives it holds the window's surface lock, as a real window's canvas does (`locks` counts).
 class FakeCanvas final : public platform::Canvas {
 public:
-    FakeCanvas(platform::Image& surface, std::vector<DrawnText>& texts, std::vector<std::string>& ops)
-        : record_(&ops), surface_(surface), texts_(texts) {}
+    FakeCanvas(platform::Image& surface, std::vector<DrawnText>& texts, std::vector<std::string>& ops, int& locks)
+        : record_(&ops), surface_(surface), texts_(texts), locks_(locks) {
+        ++locks_;
+    }
+    ~FakeCanvas() override { --locks_; }
+    FakeCanvas(const FakeCanvas&) = delete;
+    FakeCanvas& operator=(const FakeCanvas&) = delete;
 
     void fillRect(platform::Rect r, platform::Colour c) override {
         record_.fillRect(r, c);
@@ -86,13 +92,45 @@ private:
     RecordingCanvas record_;
     platform::Image& surface_;
     std::vector<DrawnText>& texts_;
+    int& locks_;
 };
+
+// The part of `a` inside `b` (empty when they do not meet).
+inline platform::Rect intersection(platform::Rect a, platform::Rect b) {
+    platform::Rect r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
+    if (r.right <= r.left || r.bottom <= r.top) return {};
+    return r;
+}
+
+// The work area of the monitor that holds most of `window`, or the nearest one to it when it
+// lies on none (as MonitorFromWindow with MONITOR_DEFAULTTONEAREST picks it).
+inline platform::Rect monitorWorkAreaOf(platform::Rect window, const std::vector<platform::Rect>& workAreas) {
+    platform::Rect best{};
+    long long bestArea = -1;
+    long long bestDistance = -1;
+    for (const platform::Rect& a : workAreas) {
+        const platform::Rect in = intersection(window, a);
+        const long long area = static_cast<long long>(in.width()) * in.height();
+        const auto gap = [](int lo, int hi, int from, int to) { return std::max({0, from - hi, lo - to}); };
+        const long long dx = gap(window.left, window.right, a.left, a.right);
+        const long long dy = gap(window.top, window.bottom, a.top, a.bottom);
+        const long long distance = dx * dx + dy * dy;
+        if (area > bestArea || (area == 0 && bestArea == 0 && distance < bestDistance)) {
+            best = a;
+            bestArea = area;
+            bestDistance = distance;
+        }
+    }
+    return best;
+}
 
 class FakeWindow final : public platform::Window {
 public:
     // `frame`: what borders, title and menu bar take from the window's size (captioned windows).
-    FakeWindow(const platform::WindowSpec& s, platform::WindowHandler* h, platform::Point frame = {})
-        : spec(s), surface(std::max(s.width, 0), std::max(s.height, 0)), frame_(frame), handler_(h) {}
+    // `workAreas`: the monitors' work areas the window may lie on (none: one of 1024 x 768).
+    FakeWindow(const platform::WindowSpec& s, platform::WindowHandler* h, platform::Point frame = {},
+               const std::vector<platform::Rect>* workAreas = nullptr)
+        : spec(s), surface(std::max(s.width, 0), std::max(s.height, 0)), frame_(frame), handler_(h), workAreas_(workAreas) {}
 
     platform::WindowSpec spec;
     bool destroyed = false;
@@ -107,6 +145,7 @@ public:
     std::vector<DrawnText> texts;
     platform::Point scroll;  // the last scroll ranges set
     std::vector<platform::ControlSpec> controls;
+    int surfaceLocks = 0;    // canvases of this window alive now
 
     // How many recorded lines start with `prefix`.
     int count(const std::string& prefix) const {
@@ -121,10 +160,16 @@ public:
         return {};
     }
 
-    std::unique_ptr<platform::Canvas> draw() override { return std::make_unique<FakeCanvas>(surface, texts, ops); }
+    std::unique_ptr<platform::Canvas> draw() override {
+        return std::make_unique<FakeCanvas>(surface, texts, ops, surfaceLocks);
+    }
     void invalidate() override { ++invalidations; }
     platform::Rect screenRect() const override {
         return {spec.x, spec.y, spec.x + spec.width, spec.y + spec.height};
+    }
+    platform::Rect workArea() const override {
+        static const std::vector<platform::Rect> kOneMonitor{{0, 0, 1024, 768}};
+        return monitorWorkAreaOf(screenRect(), workAreas_ != nullptr && !workAreas_->empty() ? *workAreas_ : kOneMonitor);
     }
     int clientWidth() const override { return spec.width - frame_.x; }
     int clientHeight() const override { return spec.height - frame_.y; }
@@ -159,6 +204,7 @@ public:
 private:
     platform::Point frame_;
     platform::WindowHandler* handler_;
+    const std::vector<platform::Rect>* workAreas_;
 };
 
 class FakeUi final : public platform::Ui {
@@ -168,6 +214,9 @@ public:
         std::string caption;
         platform::MessageIcon icon;
         platform::Window* owner;
+        // A window's surface was locked (a canvas alive) when the box came: a modal box repaints
+        // the windows beneath it, and that paint would wait for the lock its own thread holds.
+        bool surfaceLocked = false;
     };
     struct Timer {
         int periodMs;
@@ -188,6 +237,9 @@ public:
     int screenW = 1024;
     int screenH = 768;
     platform::Point frame;  // what a captioned window's frame, title and menu bar take from its size
+    // The monitors' work areas (screen coordinates; a monitor left of or above the primary one
+    // has negative ones). Empty: one monitor of 1024 x 768.
+    std::vector<platform::Rect> workAreas;
     std::function<void(FakeUi&)> whileNoticeShown;  // runUntilDestroyed's stand-in for the user
     std::function<void()> terminate;                // as set by the program
 
@@ -234,7 +286,7 @@ public:
 
     platform::Window* createWindow(const platform::WindowSpec& spec, platform::WindowHandler* handler) override {
         const bool captioned = !spec.borderless && spec.parent == nullptr;
-        windows.push_back(std::make_unique<FakeWindow>(spec, handler, captioned ? frame : platform::Point{}));
+        windows.push_back(std::make_unique<FakeWindow>(spec, handler, captioned ? frame : platform::Point{}, &workAreas));
         FakeWindow* w = windows.back().get();
         if (handler) handler->onCreate(*w);
         return w;
@@ -255,7 +307,9 @@ public:
     }
     int messageBox(platform::Window* owner, std::string_view text, std::string_view caption,
                    platform::MessageIcon icon) override {
-        boxes.push_back({std::string(text), std::string(caption), icon, owner});
+        bool locked = false;
+        for (const auto& w : windows) locked = locked || w->surfaceLocks > 0;
+        boxes.push_back({std::string(text), std::string(caption), icon, owner, locked});
         return 1;
     }
     void aboutBox(platform::Window*, std::string_view text) override { abouts.emplace_back(text); }
@@ -300,6 +354,8 @@ public:
     bool onUiThread() const override { return true; }
     int screenWidth() const override { return screenW; }
     int screenHeight() const override { return screenH; }
+    platform::Colour menuColour() const override { return menu; }
+    platform::Colour menu = platform::rgb(212, 208, 200);  // the desktop's menu colour
 
 private:
     int nextTimer_ = 1;

@@ -1,12 +1,11 @@
 #pragma once
 // Small skin files written by the tests themselves: solid-colour BMPs, an LED container, and a
 // one-frame GIF, in a fresh temporary folder.
-#include <stdlib.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <set>
 #include <string>
 #include <utility>
@@ -88,10 +87,28 @@ inline void writeFile(const std::string& path, const std::vector<std::uint8_t>& 
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
+// A folder of the system's temporary folder made for this call alone (with a trailing '/'),
+// named `prefix` and a random part; empty when none can be made.
+inline std::string makeTemporaryFolder(const std::string& prefix) {
+    std::error_code ec;
+    const std::filesystem::path base = std::filesystem::temp_directory_path(ec);
+    if (ec) return {};
+    std::random_device seed;
+    std::mt19937_64 random(seed());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::filesystem::path dir = base / (prefix + std::to_string(random() % 1000000000000ull));
+        // Made here or not at all: a folder that exists already belongs to someone else.
+        if (std::filesystem::create_directory(dir, ec) && !ec) {
+            std::filesystem::permissions(dir, std::filesystem::perms::owner_all, std::filesystem::perm_options::replace, ec);
+            return dir.generic_string() + "/";
+        }
+    }
+    return {};
+}
+
 // A fresh folder (with a trailing '/') holding every skin file except those in `omit`.
 inline std::string makeSkinFolder(const std::set<std::string>& omit = {}) {
-    char pattern[] = "/tmp/orvane-skin-XXXXXX";
-    std::string dir = std::string(mkdtemp(pattern)) + "/";
+    const std::string dir = makeTemporaryFolder("orvane-skin-");
     auto put = [&](const std::string& name, const std::vector<std::uint8_t>& bytes) {
         if (!omit.count(name)) writeFile(dir + name, bytes);
     };

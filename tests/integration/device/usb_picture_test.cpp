@@ -58,6 +58,7 @@ public:
     }
     void invalidate() override {}
     platform::Rect screenRect() const override { return {0, 0, 550, 730}; }
+    platform::Rect workArea() const override { return {0, 0, 1024, 768}; }
     int clientWidth() const override { return 550; }
     int clientHeight() const override { return 730; }
     void move(int, int) override {}

@@ -135,10 +135,16 @@ TEST(EndpointQueries, DefaultOutputSplitsTheIconLocation) {
     EXPECT_EQ(u8(d.iconPath), "speakers.dll");
     EXPECT_EQ(d.iconNumber, -17);
 
+    // Both lines it writes are UTF-8, as everything else on the program's standard output.
+    ep.defaultOutput.friendlyName = "Haut-parleurs (R\xC3\xA9" "altek)";
     ep.defaultOutput.iconLocation = "no-comma-here";
     EndpointDescription e;
     e.iconNumber = 42;
+    testing::internal::CaptureStdout();
     EXPECT_EQ(describeDefaultOutput(ep, e), kStatusFail);
+    const std::string lines = testing::internal::GetCapturedStdout();
+    EXPECT_NE(lines.find("Endpoint friendly name: Haut-parleurs (R\xC3\xA9" "altek)"), std::string::npos) << lines;
+    EXPECT_NE(lines.find("Virgule non trouv\xC3\xA9" "e dans la cha\xC3\xAEne."), std::string::npos) << lines;
     EXPECT_EQ(e.iconNumber, 0);
     EXPECT_EQ(e.iconPath[0], u'\0');
 

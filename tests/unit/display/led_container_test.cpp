@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "display/led_container.h"
-#include "tests/fakes/qt_test_ui.h"
 #include "tests/fakes/skin_fixture.h"
 
 namespace orvane::display {

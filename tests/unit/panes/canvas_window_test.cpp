@@ -30,6 +30,7 @@ protected:
 };
 
 TEST_F(CanvasTest, OpensBesideTheMainWindowExceptOnChannelZero) {
+    ui.workAreas = {{-1920, 0, 0, 1040}, {0, 0, 1920, 1040}};  // a monitor left of the primary one
     state.channel.channelPort = 30000;
     canvasWindow.toggle();
     EXPECT_EQ(canvas(), nullptr);
@@ -56,6 +57,13 @@ TEST_F(CanvasTest, OpensBesideTheMainWindowExceptOnChannelZero) {
     EXPECT_EQ(ui.postedDestroys.size(), 1u);
     ui.destroyWindow(canvas());
     EXPECT_FALSE(canvasWindow.isOpen());
+
+    // By the left edge of the monitor left of the primary one, low: it stays on that monitor.
+    main->move(-1800, 600);
+    canvasWindow.toggle();
+    ASSERT_EQ(ui.windows.size(), 3u);
+    EXPECT_EQ(ui.windows[2]->spec.x, -1920);
+    EXPECT_EQ(ui.windows[2]->spec.y, 1040 - 600);
 }
 
 TEST_F(CanvasTest, ThePictureIsFetchedOncePerShowingAndKeptOn404) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -22,6 +23,7 @@ using panes::SecondaryWindows;
 class WindowsTest : public ::testing::Test {
 protected:
     WindowsTest() : web(std::make_unique<web::WebState>(state, https)) {
+        ui.workAreas = {{0, 0, 1920, 1040}};  // one monitor, its task bar at the bottom
         web->ui = &ui;
         web->host = "web.test";
         platform::WindowSpec spec;
@@ -220,6 +222,29 @@ TEST_F(WindowsTest, ParametersClickAreasColourChoiceAndSave) {
     EXPECT_EQ(p->count("text 80 380 255.0.0"), 1);
 }
 
+// Both devices' icons live in one icon file ("devices.dll": icon 0 red, icon 1 blue): each shows
+// its own icon, 64 x 64 on the desktop's menu colour.
+TEST_F(WindowsTest, DeviceIconsAreTheirNumberedIconsOnTheMenuColour) {
+    endpoints.deviceNames = {"Micro"};
+    endpoints.endpoints = {{"src0", "Micro", "devices.dll,0"}};
+    endpoints.defaultInput = endpoints.endpoints[0];
+    endpoints.defaultOutput = {"sink0", "Speakers", "devices.dll,1"};
+    ui.menu = platform::rgb(10, 20, 30);
+    platform::Image surface(200, 450, 0xFF000000u);
+    std::vector<DrawnText> texts;
+    std::vector<std::string> ops;
+    int locks = 0;
+    {
+        FakeCanvas c(surface, texts, ops, locks);
+        panes::drawParameters(*w, c);
+    }
+    EXPECT_EQ(surface.at(82, 62), 0xFFFF0000u) << "input: icon 0";
+    EXPECT_EQ(surface.at(82, 192), 0xFF0000FFu) << "output: icon 1";
+    for (platform::Point p : {platform::Point{50, 30}, {113, 93}, {50, 160}, {113, 223}}) {
+        EXPECT_EQ(surface.at(p.x, p.y), 0xFF0A141Eu) << p.x << "," << p.y;  // the menu colour behind
+    }
+}
+
 // A main window near the screen's top-left corner: the windows that would open above or left
 // of the screen stay on it, their close box and first row or buttons within reach.
 TEST_F(WindowsTest, WindowsOpenedNearTheScreenCornerStayOnIt) {
@@ -239,6 +264,50 @@ TEST_F(WindowsTest, WindowsOpenedNearTheScreenCornerStayOnIt) {
     ASSERT_NE(in, nullptr);
     EXPECT_EQ(in->spec.x, 0);  // 100 - 300 as designed
     EXPECT_EQ(in->spec.y, 220);
+}
+
+// Three monitors: one left of the primary (negative x), the primary with its task bar at the
+// top, one above it (negative y). Each window opens inside the work area of the monitor that
+// holds the main window, however near its edge the main window sits.
+TEST_F(WindowsTest, WindowsStayInsideTheWorkAreaOfTheMainWindowsMonitor) {
+    ui.workAreas = {{-1600, 0, 0, 860}, {0, 40, 1920, 1080}, {0, -1080, 1920, 0}};
+    auto openInputDevice = [this] {
+        panes::toggleParametersWindow(*w);
+        w->paramsWindow->handler()->onLeftButtonDown(*w->paramsWindow, {10, 10});
+        return 1;
+    };
+    const struct {
+        const char* what;
+        platform::Point main;
+        const char* title;
+        std::function<int()> open;
+        platform::Point at;
+    } cases[] = {
+        {"left monitor", {-1500, 100}, panes::kParamsTitle, [this] { return panes::toggleParametersWindow(*w); }, {-1600, 100}},
+        {"left monitor", {-1500, 100}, panes::kGroupTitle, [this] { return panes::toggleGroupListWindow(*w); }, {-1350, 35}},
+        {"left monitor", {-1500, 100}, panes::kInputDeviceTitle, openInputDevice, {-1600, 300}},
+        {"left monitor, low", {-1500, 300}, panes::kInputDeviceTitle, openInputDevice, {-1600, 360}},
+        {"primary under its task bar", {300, 60}, panes::kGroupTitle, [this] { return panes::toggleGroupListWindow(*w); }, {450, 40}},
+        {"primary, right edge", {1500, 300}, panes::kNetworkTitle, [this] { return panes::toggleNetworkWindow(*w); }, {1605, 300}},
+        {"monitor above", {300, -900}, panes::kParamsTitle, [this] { return panes::toggleParametersWindow(*w); }, {100, -900}},
+        {"monitor above", {300, -900}, panes::kGroupTitle, [this] { return panes::toggleGroupListWindow(*w); }, {450, -965}},
+    };
+    state.channel.channelPort = 30004;  // the network window opens off channel 0 only
+    for (const auto& c : cases) {
+        main->move(c.main.x, c.main.y);
+        ASSERT_EQ(c.open(), 1) << c.what << ", " << c.title;
+        FakeWindow* opened = nullptr;
+        for (const auto& win : ui.windows) {
+            if (win->spec.title == c.title && !win->destroyed) opened = win.get();
+        }
+        ASSERT_NE(opened, nullptr) << c.what << ", " << c.title;
+        EXPECT_EQ(opened->spec.x, c.at.x) << c.what << ", " << c.title;
+        EXPECT_EQ(opened->spec.y, c.at.y) << c.what << ", " << c.title;
+        for (const auto& win : ui.windows) {
+            if (win.get() != main && !win->destroyed) ui.destroyWindow(win.get());
+        }
+        ui.runPosted();
+    }
 }
 
 TEST_F(WindowsTest, InputDeviceWindowListsFifteenAndChoosesOne) {
@@ -268,11 +337,16 @@ TEST_F(WindowsTest, InputDeviceWindowListsFifteenAndChoosesOne) {
     EXPECT_EQ(in->controls.size(), 15u);  // a repaint adds no buttons
 
     const int paramsInvalidations = p->invalidations;
+    main->foreground = false;  // the user clicked in the input device window
+    const int mainForegrounds = main->foregroundCalls;
     in->handler()->onCommand(*in, 7);
     ui.runPosted();
     EXPECT_TRUE(in->destroyed);
     EXPECT_EQ(state.audio.captureDeviceId.load(), 7);
     EXPECT_EQ(p->invalidations, paramsInvalidations + 1);
+    // The keyboard is the main window's again: the space bar talks on the chosen microphone.
+    EXPECT_TRUE(main->foreground);
+    EXPECT_EQ(main->foregroundCalls, mainForegrounds + 1);
 
     // An entry without a device gives the default device.
     endpoints.deviceNames.resize(2);
@@ -281,6 +355,56 @@ TEST_F(WindowsTest, InputDeviceWindowListsFifteenAndChoosesOne) {
     again->handler()->onCommand(*again, 9);
     ui.runPosted();
     EXPECT_EQ(state.audio.captureDeviceId.load(), -1);
+}
+
+// The program's audio UI shows its boxes on the UI, without owner.
+class BoxesOnTheUi final : public audio::AudioUi {
+public:
+    explicit BoxesOnTheUi(platform::Ui& ui) : ui_(ui) {}
+    void showMessage(std::string_view text, std::string_view caption, platform::MessageIcon icon) override {
+        ui_.messageBox(nullptr, text, caption, icon);
+    }
+    void exitProcess(int) override {}
+
+private:
+    platform::Ui& ui_;
+};
+
+// A default input that is not among the capture devices (a monitor, say): the warning comes
+// after the paint, never while the window's surface is locked (a modal box repaints the window
+// beneath it, and that paint would wait on its own thread for the lock), and once per opening
+// of the window, not at every repaint.
+TEST_F(WindowsTest, UnknownDefaultInputWarnsAfterThePaintOncePerOpening) {
+    BoxesOnTheUi boxes(ui);
+    SecondaryWindows windows(state, *web, ui, endpoints, boxes);
+    windows.sleepMs = [](int) {};
+    endpoints.deviceNames = {"Micro"};
+    endpoints.endpoints = {{"src0", "Micro", "audio-input-microphone,0"}};
+    endpoints.defaultInput = {"sink0.monitor", "Monitor of Speakers", "audio-card,0"};
+    ASSERT_EQ(panes::toggleParametersWindow(windows), 1);
+    FakeWindow* p = ui.find(panes::kParamsTitle);
+    ASSERT_NE(p, nullptr);
+    for (int paint = 0; paint < 4; ++paint) {
+        p->handler()->onPaint(*p);
+        ui.runPosted();
+    }
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text, audio::kNoDefaultInputText);
+    EXPECT_EQ(ui.boxes[0].caption, "Error");
+    EXPECT_EQ(ui.boxes[0].icon, platform::MessageIcon::Warning);
+    EXPECT_FALSE(ui.boxes[0].surfaceLocked) << "shown from inside the paint";
+    EXPECT_EQ(p->count("text 50 10 INPUT DEVICE (Default)"), 4);  // the window is still drawn
+
+    // Closed and opened again: said once more.
+    panes::toggleParametersWindow(windows);
+    ui.runPosted();
+    ASSERT_EQ(panes::toggleParametersWindow(windows), 1);
+    FakeWindow* again = static_cast<FakeWindow*>(windows.paramsWindow);
+    again->handler()->onPaint(*again);
+    again->handler()->onPaint(*again);
+    ui.runPosted();
+    ASSERT_EQ(ui.boxes.size(), 2u);
+    EXPECT_FALSE(ui.boxes[1].surfaceLocked);
 }
 
 // A UI that cannot make windows.

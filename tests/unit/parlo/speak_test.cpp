@@ -63,7 +63,9 @@ struct SpeakTest : ::testing::Test {
     FakeSpeech fake;
     std::string folder = "/run/user/7";
     std::vector<std::string> errors;
-    SpeakContext ctx{fake, [this] { return folder; }, [this](std::string_view e) { errors.emplace_back(e); }};
+    std::string localData;  // none unless a test gives one
+    SpeakContext ctx{fake, [this] { return folder; }, [this](std::string_view e) { errors.emplace_back(e); },
+                     [this] { return localData; }};
 };
 
 TEST_F(SpeakTest, WritesBothFilesInTheOrvaneFolderThenPlays) {
@@ -79,8 +81,31 @@ TEST_F(SpeakTest, WritesBothFilesInTheOrvaneFolderThenPlays) {
     EXPECT_TRUE(errors.empty());
 }
 
-TEST_F(SpeakTest, WithoutATemporaryFolderTheFilesLandHere) {
+// Without a temporary folder the files go to the user's local data folder, not to the current
+// folder (Parlo's own, under the programs folder, where a user may not write); with neither
+// folder, to the current folder.
+TEST_F(SpeakTest, WithoutATemporaryFolderTheFilesGoToTheLocalDataFolder) {
+    localData = "C:\\Users\\Ana\\AppData\\Local";
     folder.clear();
+    EXPECT_TRUE(speak(ctx, u""));
+    const std::string orvane = localData + "/Orvane";
+    ASSERT_FALSE(fake.folders.empty());
+    EXPECT_EQ(fake.folders.front(), orvane);
+    EXPECT_TRUE(fake.files.count(orvane + "/parlo_sound.wav"));
+    EXPECT_TRUE(fake.files.count(orvane + "/audio_output.raw"));
+    EXPECT_EQ(fake.played, std::vector<std::string>{orvane + "/parlo_sound.wav"});
+    EXPECT_EQ(fake.files.size(), 2u);
+
+    folder = "/run/user/7";  // the temporary folder comes first whenever there is one
+    fake.files.clear();
+    EXPECT_TRUE(speak(ctx, u""));
+    EXPECT_TRUE(fake.files.count("/run/user/7/Orvane/parlo_sound.wav"));
+    EXPECT_EQ(fake.files.size(), 2u);
+
+    folder.clear();
+    localData.clear();
+    fake.files.clear();
+    fake.folders.clear();
     EXPECT_TRUE(speak(ctx, u""));
     EXPECT_TRUE(fake.files.count("parlo_sound.wav"));
     EXPECT_TRUE(fake.files.count("audio_output.raw"));

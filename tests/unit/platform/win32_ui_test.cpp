@@ -48,6 +48,33 @@ TEST(Win32Images, GifFramesAreWholePicturesWithTheirDelays) {
     EXPECT_EQ(file->frames[1].at(3, 3), 0xFFFF0000u) << "the unchanged half shows the frame before";
 }
 
+// A device's icon location names an icon file and the number of an icon in it: two devices
+// whose icons live in one file show two different icons. This program holds two (two_icons.rc).
+TEST(Win32Images, DeviceIconsAreTheNumberedIconsOfTheirFile) {
+    wchar_t self[MAX_PATH] = {};
+    const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
+    ASSERT_TRUE(n > 0 && n < MAX_PATH);
+    char path[4 * MAX_PATH] = {};
+    ASSERT_GT(WideCharToMultiByte(CP_UTF8, 0, self, -1, path, sizeof path, nullptr, nullptr), 0);
+    constexpr std::uint32_t kMenu = 0xFFD4D0C8u;
+    constexpr std::uint32_t kRed = 0xFFFF0000u, kBlue = 0xFF0000FFu;
+    const struct {
+        int number;
+        std::uint32_t centre;  // nothing: 0
+    } cases[] = {{0, kRed}, {1, kBlue}, {-201, kRed}, {-202, kBlue}, {2, 0}, {-203, 0}};
+    for (const auto& c : cases) {
+        std::optional<Image> icon = loadIconImage(path, c.number, 64, kMenu);
+        if (c.centre == 0) {
+            EXPECT_FALSE(icon) << c.number;
+            continue;
+        }
+        ASSERT_TRUE(icon) << c.number;
+        ASSERT_EQ(icon->width, 64);
+        EXPECT_EQ(icon->at(32, 32), c.centre) << c.number;
+    }
+    EXPECT_FALSE(loadIconImage(std::string(path) + ".missing", 0, 64, kMenu));
+}
+
 TEST(Win32Canvas, TransparentBlitLeavesOutExactlyBlack) {
     int argc = 1;
     char name[] = "win32_ui_test";
@@ -139,6 +166,27 @@ TEST(Win32Windows, TheClassComesFromTheKindNeverFromTheTitle) {
     ASSERT_NE(ui->createWindow(titledOnly, &handler), nullptr);
     EXPECT_EQ(FindWindowW(L"X", L"ORVANE"), nullptr);
     EXPECT_NE(FindWindowW(L"OrvaneWndClass", L"ORVANE"), nullptr);
+}
+
+// A window's work area is that of its monitor: the screen less the task bars.
+TEST(Win32Windows, AWindowsWorkAreaIsItsMonitorsWorkArea) {
+    int argc = 1;
+    char name[] = "win32_ui_test";
+    char* argv[] = {name, nullptr};
+    std::unique_ptr<Ui> ui = createHostUi(argc, argv);
+    ASSERT_TRUE(ui);
+    RECT work{};
+    ASSERT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
+    WindowHandler handler;
+    WindowSpec spec;
+    spec.x = work.left + 20;
+    spec.y = work.top + 20;
+    spec.visible = false;
+    Window* w = ui->createWindow(spec, &handler);
+    ASSERT_NE(w, nullptr);
+    const Rect r = w->workArea();
+    EXPECT_EQ(std::vector<long>({r.left, r.top, r.right, r.bottom}), std::vector<long>({work.left, work.top, work.right, work.bottom}));
+    ui->destroyWindow(w);
 }
 
 }  // namespace
