@@ -24,13 +24,6 @@ wineserver=/usr/lib/wine/wineserver64
 [ -x "$wineserver" ] || wineserver="$(command -v wineserver64 || command -v wineserver || echo /usr/lib/wine/wineserver)"
 export WINEPREFIX="$PWD/build-win64/wine"
 mkdir -p "$WINEPREFIX"
-# Windows are made by the UI tests: Wine needs a display for them (without one, every
-# CreateWindowEx of a real window fails). A virtual screen of its own, ended with the tests.
-source lab/lib/virtual-screen.sh
-screen_log="$(mktemp /tmp/orvane-win64-xvfb.XXXXXX)"
-virtual_screen_start "$screen_log"
-trap 'virtual_screen_stop "$VIRTUAL_SCREEN_PID"; rm -f "$screen_log"' EXIT
-virtual_screen_wait "$VIRTUAL_SCREEN_PID" 20 || { echo "test-win64: Xvfb did not start" >&2; cat "$screen_log" >&2; exit 1; }
 "$wineserver" -w
 "$wineserver" -p 30
 # Wine makes no top-level window without a display: the unit tests that open windows get a
@@ -51,10 +44,6 @@ unset DISPLAY
 "$wineserver" -k || true
 "$wineserver" -w
 unset WINEPREFIX
-virtual_screen_stop "$VIRTUAL_SCREEN_PID"
-trap - EXIT
-rm -f "$screen_log"
-unset DISPLAY
 if [ "${ORVANE_WIN64_SKIP_SMOKE:-0}" != 1 ]; then
   bash scripts/smoke-win64.sh build-win64 build
 fi
