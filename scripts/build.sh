@@ -42,9 +42,9 @@ if [ -n "${ORVANE_BUILD_TARGETS:-}" ]; then
 elif [ "$flavour" = fuzz ]; then
   cmake --build "$dir" -j "$jobs" --target orvane_fuzz_all
 elif [ "$flavour" = win64 ]; then
-  # The programs, their skin and the portable unit tests (Parlo once its platform side exists).
+  # The programs, their skin, their installer (it needs the skin) and the portable unit tests.
   targets=(orvane_win64_tests orvane_win64_programs)
-  [ -x build/skingen/orvane_skin_gen ] && targets+=(orvane_skin)
+  [ -x build/skingen/orvane_skin_gen ] && targets+=(orvane_skin orvane_installer)
   cmake --build "$dir" -j "$jobs" --target "${targets[@]}"
 else
   cmake --build "$dir" -j "$jobs"
