@@ -42,8 +42,9 @@ if [ -n "${ORVANE_BUILD_TARGETS:-}" ]; then
 elif [ "$flavour" = fuzz ]; then
   cmake --build "$dir" -j "$jobs" --target orvane_fuzz_all
 elif [ "$flavour" = win64 ]; then
-  # The programs, their skin, their installer (it needs the skin) and the portable unit tests.
-  targets=(orvane_win64_tests orvane_win64_programs)
+  # The programs, their skin, their installer (it needs the skin), the portable unit tests, the
+  # tests of the installed program and the lab's tool for its Wine prefix.
+  targets=(orvane_win64_tests orvane_win64_programs orvane_wine_tests orvane-lab-trust-ca)
   [ -x build/skingen/orvane_skin_gen ] && targets+=(orvane_skin orvane_installer)
   cmake --build "$dir" -j "$jobs" --target "${targets[@]}"
 else
