@@ -33,6 +33,17 @@ wineserver=/usr/lib/wine/wineserver64
 export WINEPREFIX="$PWD/build-win64/wine"
 mkdir -p "$WINEPREFIX"
 "$wineserver" -w
+# A Windows program always has a display: the window tests run on a virtual screen, which
+# the prefix's first program (and with it Wine's desktop process) is started on.
+# shellcheck source=lab/lib/virtual-screen.sh
+source lab/lib/virtual-screen.sh
+unset DISPLAY WAYLAND_DISPLAY
+screen_log=$(mktemp /tmp/orvane-win64-xvfb.XXXXXX)
+virtual_screen_start "$screen_log"
+screen_pid=$VIRTUAL_SCREEN_PID
+# A failed test must not leave the prefix's server and Wine's system processes running.
+trap '"$wineserver" -k 2>/dev/null; virtual_screen_stop "$screen_pid"; rm -f "$screen_log"' EXIT
+virtual_screen_wait "$screen_pid" 20 || { echo "test-win64: Xvfb did not start: $(cat "$screen_log")" >&2; exit 1; }
 "$wineserver" -p 30
 warm="$(find build-win64/tests -name net_test.exe -print -quit)"
 bash cmake/wine-run.sh "$warm" --gtest_list_tests </dev/null >/dev/null 2>&1
@@ -41,7 +52,10 @@ unit_start=$(date +%s)
 echo "test-win64: unit tests under Wine in $(( $(date +%s) - unit_start )) s"
 "$wineserver" -k || true
 "$wineserver" -w
-unset WINEPREFIX
+virtual_screen_stop "$screen_pid"
+trap - EXIT
+rm -f "$screen_log"
+unset WINEPREFIX DISPLAY
 if [ "${ORVANE_WIN64_SKIP_SMOKE:-0}" != 1 ]; then
   bash scripts/smoke-win64.sh build-win64 build
 fi

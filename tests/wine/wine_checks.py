@@ -7,7 +7,7 @@ sound heard, pixels of window pictures and the side-by-side picture of two main 
   wine_checks.py heard FED HEARD [MOST_LOST]
       FED (16-bit stereo, 8000 Hz) in what a pipe speaker played, in order and bit for bit,
       with nothing between but silence (where the player ran dry) and at most MOST_LOST
-      (default 0) of its 1000-byte blocks missing
+      (default 0) 1000-byte blocks' worth of it missing
   wine_checks.py noise FILE SECONDS SEED
       noise that repeats nowhere, as the microphone is fed with it
   wine_checks.py colour IMAGE X Y
@@ -154,10 +154,11 @@ def without_silent_frames(data):
 
 
 def heard(fed_path, heard_path, most_lost):
-    """What was fed, as a pipe speaker played it: the silence the player put in (where its ring
-    or the sound path ran dry) taken out, every byte that is left must be the fed signal's, in
-    order and bit for bit; at most `most_lost` of its 1000-byte blocks may be missing (a ring
-    that overflows drops a block: on a machine loaded far beyond its cores)."""
+    """What was fed, as a pipe speaker played it: with the silence the player put in taken out
+    (where its ring or the sound path ran dry), every byte left must be one of the fed signal's,
+    bit for bit and in order. Pieces of it may be missing, at most `most_lost` blocks' worth: on a
+    machine loaded far beyond its cores a full jitter ring drops a block, and Wine's capture can
+    lose a stretch of the microphone's stream before the program sees it."""
     fed = open(fed_path, "rb").read()
     played = open(heard_path, "rb").read()
     blocks = [fed[i:i + BLOCK] for i in range(0, len(fed) - BLOCK + 1, BLOCK)]
@@ -168,25 +169,34 @@ def heard(fed_path, heard_path, most_lost):
         if at >= 0:
             whole += 1
             pos = at + BLOCK
+    # Where each pair of frames of the signal lies in it (the noise repeats nowhere).
+    where = {fed[k:k + 2 * FRAME]: k for k in range(0, len(fed) - 2 * FRAME + 1, FRAME)}
     stripped = without_silent_frames(played)
-    found = []
-    pos = 0
-    for k, b in enumerate(blocks):
-        at = stripped.find(b, pos)
-        if at >= 0:
-            found.append((k, at))
-            pos = at + BLOCK
-    if not found:
-        print("0 of %d blocks played: not the signal, or changed on its way" % len(blocks))
-        return 1
-    first, last = found[0][1], found[-1][1] + BLOCK
-    foreign = stripped[first:last] != b"".join(blocks[k] for k, _ in found)
-    lost = [k for k in range(len(blocks)) if k not in {k for k, _ in found}]
-    print("%d of %d blocks played bit-exact, in order (%d whole, the others with silence put in where "
-          "the output ran dry)%s%s" % (len(found), len(blocks), whole,
-                                        "; lost: %s" % " ".join(map(str, lost)) if lost else "",
-                                        "; OTHER BYTES among them" if foreign else ""))
-    return 0 if not foreign and len(lost) <= most_lost else 1
+    played_frames = foreign = out_of_order = 0
+    last = None  # position in the signal of the frame played last
+    pending = 0  # frames of other sound since then: foreign only if the signal goes on after them
+    for i in range(0, len(stripped) - FRAME + 1, FRAME):
+        k = where.get(stripped[i:i + 2 * FRAME])
+        if k is None and last is not None and stripped[i:i + FRAME] == fed[last + FRAME:last + 2 * FRAME]:
+            k = last + FRAME  # the last frame before a gap: it goes on from the one before
+        if k is None:
+            if last is not None:
+                pending += 1
+            continue
+        if last is not None and k <= last:
+            out_of_order += 1
+        foreign += pending
+        pending = 0
+        played_frames += 1
+        last = k
+    lost_ms = (len(fed) // FRAME - played_frames) // 8
+    ok = foreign == 0 and out_of_order == 0 and len(fed) - played_frames * FRAME <= most_lost * BLOCK
+    print("%d of %d ms played bit-exact and in order (%d of %d blocks whole, silence put in where the output ran "
+          "dry)%s%s" % ((played_frames // 8), len(fed) // FRAME // 8, whole, len(blocks),
+                        "; %d ms lost" % lost_ms if lost_ms else "",
+                        "; %d frames of other sound, %d out of order" % (foreign, out_of_order)
+                        if foreign or out_of_order else ""))
+    return 0 if ok else 1
 
 
 def noise(path, seconds, seed):
