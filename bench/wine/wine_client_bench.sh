@@ -86,6 +86,10 @@ latency() {
     }'
 }
 echo
+echo "== mouth-to-ear latency ($talks talks of 3 s each way)"
+latency 1 2 "Windows client's microphone to the Linux client's speaker"
+latency 2 1 "Linux client's microphone to the Windows client's speaker"
+echo
 echo "== the Windows client's group list open for 15 s"
 w1=$(xdotool search --all --onlyvisible --pid "$wpid" --name '^ORVANE$' | head -n 1)
 xdotool windowmove "$w1" 250 35
@@ -95,7 +99,3 @@ sleep 15
 xdotool mousemove --window "$w1" 30 135 click 1
 tail -n +$((since + 1)) "$LAB/logs/web-server.log" | awk '$1 == "request" && $4 ~ /images\.php\?F=/ { n++; peers[$2] = 1 }
   END { c = 0; for (p in peers) c++; printf "member pictures: %d requests over %d TCP connections\n", n, c }'
-echo
-echo "== mouth-to-ear latency ($talks talks of 3 s each way)"
-latency 1 2 "Windows client's microphone to the Linux client's speaker"
-latency 2 1 "Linux client's microphone to the Windows client's speaker"
