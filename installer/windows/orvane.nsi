@@ -4,7 +4,7 @@
 ; and an uninstaller listed among the system's programs that removes exactly what was installed.
 ;
 ; Built by CMake (installer/windows/CMakeLists.txt) with:
-;   makensis -DVERSION=0.7.6 -DFILES=files.nsh -DICON=orvane.ico -DOUT_FILE=OrvaneSetup-0.7.6.exe orvane.nsi
+;   makensis -INPUTCHARSET UTF8 -DVERSION=0.7.6 -DFILES=files.nsh -DICON=orvane.ico -DOUT_FILE=OrvaneSetup-0.7.6.exe orvane.nsi
 ; FILES holds two macros, ORVANE_FILES_INSTALL (File lines) and ORVANE_FILES_REMOVE (the
 ; matching Delete lines): the one list the installer and the uninstaller share.
 ;
@@ -87,7 +87,7 @@ VIAddVersionKey /LANG=1036 "LegalCopyright" "${PUBLISHER}"
       SetErrorLevel 2
       Quit
     ${EndIf}
-    ${IfNot} ${Cmd} `MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "Orvane est en cours d'exécution.$\r$\nFermez Orvane (et le synthétiseur vocal), puis cliquez sur Réessayer." IDRETRY`
+    ${IfNot} ${Cmd} `MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "Orvane est en cours d'exécution.$\r$\nFermez Orvane (et le synthétiseur vocal), puis recommencez." IDRETRY`
       SetErrorLevel 2
       Quit
     ${EndIf}

@@ -390,7 +390,7 @@ step "silent uninstall: no file, shortcut or registry entry of Orvane's is left"
 sed -e 's|^!macro ORVANE_FILES_INSTALL$|&\n  File "'"$work"'/ancien.txt"|' \
     -e 's|^!macro ORVANE_FILES_REMOVE$|&\n  Delete "$INSTDIR\\ancien.txt"|' "$win/installer/windows/files.nsh" >"$work/old-files.nsh"
 echo "fichier d'une version précédente" >"$work/ancien.txt"
-makensis -V1 -NOCD -DVERSION=0.0.1 -DFILES="$work/old-files.nsh" -DICON="$root/platform/win32/orvane.ico" \
+makensis -V1 -NOCD -INPUTCHARSET UTF8 -DVERSION=0.0.1 -DFILES="$work/old-files.nsh" -DICON="$root/platform/win32/orvane.ico" \
   -DOUT_FILE="$work/OrvaneSetup-0.0.1.exe" "$root/installer/windows/orvane.nsi" >"$work/makensis.log" 2>&1 ||
   fail "cannot make the earlier version's installer"
 wine_in_prefix "$work/OrvaneSetup-0.0.1.exe" /S >"$work/install-old.log" 2>&1 || fail "the earlier version did not install"
