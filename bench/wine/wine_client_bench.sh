@@ -24,7 +24,7 @@ fi
 ip link set lo up
 work=$(mktemp -d /tmp/wine-client-bench.XXXXXX)
 export ORVANE_LAB_DIR="$work/lab"
-unset DISPLAY WAYLAND_DISPLAY PULSE_SERVER PULSE_COOKIE
+unset DISPLAY WAYLAND_DISPLAY PULSE_SERVER PULSE_COOKIE QT_QPA_PLATFORM
 LAB="$ORVANE_LAB_DIR"
 RUN="${ORVANE_RUN_DIR:-$root/build/run}"
 measure() { python3 "$root/bench/wine/wine_measure.py" "$@"; }

@@ -54,7 +54,7 @@ work=$(mktemp -d /tmp/wine-installed-test.XXXXXX)
 LAB="$work/lab"
 PREFIX="$LAB/wine"
 export ORVANE_LAB_DIR="$LAB" ORVANE_RUN_DIR="$RUN" ORVANE_WIN64_DIR="$win"
-unset DISPLAY WAYLAND_DISPLAY PULSE_SERVER PULSE_COOKIE
+unset DISPLAY WAYLAND_DISPLAY PULSE_SERVER PULSE_COOKIE QT_QPA_PLATFORM
 WINE=/usr/lib/wine/wine64
 [ -x "$WINE" ] || WINE="$(command -v wine64 || command -v wine)"
 WINESERVER=/usr/lib/wine/wineserver64
@@ -88,6 +88,8 @@ fail() {
   exit 1
 }
 step() { echo "wine-installed: $* ($(( $(date +%s) - start )) s)"; }
+# Any other command that fails ends the test with where it happened.
+trap 'fail "stopped at line $LINENO"' ERR
 
 # wait_for SECONDS COMMAND... — until the command succeeds.
 wait_for() {
@@ -104,8 +106,9 @@ requests() { grep '^request ' "$LAB/logs/web-server.log" || true; }
 # requested PATTERN — a request line of the web server matches (an extended regex on
 # "METHOD TARGET STATUS").
 requested() { requests | cut -d' ' -f3- | grep -Eq "$1"; }
-main_window() { xdotool search --all --onlyvisible --pid "$1" --name '^ORVANE$' 2>/dev/null | head -n 1; }
-window_named() { xdotool search --all --onlyvisible --pid "$1" --name "$2" 2>/dev/null | head -n 1; }
+main_window() { xdotool search --all --onlyvisible --pid "$1" --name '^ORVANE$' 2>/dev/null | head -n 1 || true; }
+window_named() { xdotool search --all --onlyvisible --pid "$1" --name "$2" 2>/dev/null | head -n 1 || true; }
+shown() { [ -n "$(window_named "$1" "$2")" ]; }
 shot() { /usr/bin/import -window "$1" "$2" 2>/dev/null; }
 click() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
 press() { xdotool windowfocus --sync "$1" 2>/dev/null || true; xdotool key "${@:2}"; }
@@ -159,12 +162,13 @@ step "installed: $(echo "$expected" | wc -l) files and the uninstaller in C:\\Pr
 # ---- the Windows client's window, fetched over WinHTTP ---------------------------------------
 wpid=$(pid_of client-1)
 lpid=$(pid_of client-2)
+kill -0 "$wpid" 2>/dev/null || fail "the Windows client has ended"
 w1=$(main_window "$wpid")
 w2=$(main_window "$lpid")
 [ -n "$w1" ] && [ -n "$w2" ] || fail "the two main windows are not both shown"
+started=$(awk '{ print $22 }' "/proc/$wpid/stat")
 # The lab's client 1 has the colour COLORREF 0x282040: RGB 40 20 28.
 wait_for 60 colour_is "$w1" 20 470 402028 || fail "the Windows client's window is not in its account's colour"
-started=$(awk '{ print $22 }' "/proc/$wpid/stat")
 first_start=$(awk -v s="$started" -v hz="$(getconf CLK_TCK)" '{ printf "%.1f", $1 - s / hz }' /proc/uptime)
 machine=$(printf '%016d' 424243)
 requested "^GET /Hv3Km8Qz2R\.php\?S=2&I=$machine&V=TALMERA%20[0-9.]+&A=&F= 200$" || fail "no account request of the Windows client"
@@ -228,7 +232,7 @@ sleep 0.5
 since=$(requests | wc -l)
 new_requests() { requests | tail -n +$(( since + 1 )) | cut -d' ' -f3-; }
 click "$w1" 30 135
-wait_for 20 window_named "$wpid" '^Orvane Group List$' || fail "no group list window"
+wait_for 20 shown "$wpid" '^Orvane Group List$' || fail "no group list window"
 gl=$(window_named "$wpid" '^Orvane Group List$')
 # Row 5 (channel 5) shows both members' faces; rows without members are the empty cells only.
 faces_in_row_5() {
@@ -242,7 +246,7 @@ wait_for 10 closed '^Orvane Group List$' || fail "a second click did not close t
 step "group list: both faces on channel 5's row, closed by a second click"
 
 click "$w1" 427 387
-wait_for 20 window_named "$wpid" '^Orvane Network$' || fail "no network window"
+wait_for 20 shown "$wpid" '^Orvane Network$' || fail "no network window"
 nw=$(window_named "$wpid" '^Orvane Network$')
 faces_in_grid() {
   shot "$nw" "$work/network.png" && [ "$(checks count "$work/network.png" 10 10 300 93 00FF00 FFFF00)" -gt 1500 ]
@@ -253,7 +257,7 @@ wait_for 10 closed '^Orvane Network$' || fail "a second click did not close the 
 step "network window: the faces of channel 5, closed by a second click"
 
 click "$w1" 95 285
-wait_for 20 window_named "$wpid" '^Orvane Params$' || fail "no parameters window"
+wait_for 20 shown "$wpid" '^Orvane Params$' || fail "no parameters window"
 pw=$(window_named "$wpid" '^Orvane Params$')
 own_card() { shot "$pw" "$work/params.png" && [ "$(checks count "$work/params.png" 8 258 190 300 FF0000)" -gt 100 ]; }
 wait_for 20 own_card || fail "the parameters window shows no own card"
@@ -261,7 +265,7 @@ step "parameters window with the own card"
 
 # ---- the colour dialog, answered from the keyboard --------------------------------------------
 click "$pw" 67 390
-wait_for 20 window_named "$wpid" '^(Color|Couleur)' || fail "no colour dialog"
+wait_for 20 shown "$wpid" '^(Color|Couleur)' || fail "no colour dialog"
 cw=$(window_named "$wpid" '^(Color|Couleur)')
 xdotool windowfocus --sync "$cw" 2>/dev/null || true
 # The focus starts in the red field: red 200, green 100, blue 50, then OK.
@@ -296,7 +300,7 @@ env -C "$RUN" XDG_RUNTIME_DIR="$work/xdg3" ORVANE_LAB_VOLUME_SERIAL=424243 ORVAN
   ORVANE_LAB_SERIAL_PORTS="$work/no-ports" PULSE_SINK=lab_null "$RUN/orvane" >"$work/linux-same-account.log" 2>&1 &
 same=$!
 PIDS+=("$same")
-wait_for 30 main_window "$same" || fail "the Linux client of the same account shows no window"
+wait_for 30 shown "$same" '^ORVANE$' || fail "the Linux client of the same account shows no window"
 w3=$(main_window "$same")
 xdotool windowmove "$w3" 690 35 windowraise "$w3"
 wait_for 30 colour_is "$w3" 20 470 C86432 || fail "the Linux client of the same account is not in its colour"
@@ -348,10 +352,8 @@ wait_for 10 red_link || fail "the link picture is not red"
 step "serial: COM5 (a pseudo-terminal) opened, set, written and read; the probe echoed and the link picture is red"
 
 # ---- a silent install is refused while Orvane runs --------------------------------------------
-set +e
-wine_in_prefix "$setup" /S >"$work/refused.log" 2>&1
-refused=$?
-set -e
+refused=0
+wine_in_prefix "$setup" /S >"$work/refused.log" 2>&1 || refused=$?
 [ "$refused" = 2 ] || fail "a silent install while Orvane runs ended with $refused, not 2"
 cmp -s "$INSTALLED/orvane.exe" "$win/run/orvane.exe" || fail "the refused install changed orvane.exe"
 step "a silent install while Orvane runs is refused (exit code 2)"
