@@ -25,8 +25,9 @@ set(may_skingen base display/led_container_format.h skingen)
 set(may_servers base protocol servers)
 set(may_lab lab)
 set(may_packaging packaging)
+set(may_installer installer)
 set(folders base platform state protocol net audio display web panes device speech parlo app skingen servers lab
-    packaging)
+    packaging installer)
 
 # Folders that make the two programs: their headers of toolkits and systems live in platform/<os>/.
 set(seamless base state protocol net audio display web panes device speech parlo app)

@@ -3,7 +3,9 @@
 //   orvane-lab-tool ports PID                 the UDP ports a process holds
 //   orvane-lab-tool feed FILE FIFO            writes FILE into FIFO at the pace of a
 //                                             microphone (16-bit stereo 8000 Hz, 32000 B/s)
-//   orvane-lab-tool adapter PORTS FIFO [plugged]  a simulated USB-serial adapter (serial_adapter.h)
+//   orvane-lab-tool adapter PORTS FIFO [plugged] [--wine-port COMn LINK]
+//                                             a simulated USB-serial adapter (serial_adapter.h);
+//                                             under Wine, listed as COMn through the link LINK
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -24,7 +26,8 @@
 namespace {
 
 int usage() {
-    std::fputs("usage: orvane-lab-tool talk PID | release PID | ports PID | feed FILE FIFO | adapter PORTS FIFO [plugged]\n", stderr);
+    std::fputs("usage: orvane-lab-tool talk PID | release PID | ports PID | feed FILE FIFO\n"
+               "       orvane-lab-tool adapter PORTS FIFO [plugged] [--wine-port COMn LINK]\n", stderr);
     return 2;
 }
 
@@ -91,8 +94,21 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (verb == "feed" && argc == 4) return feed(argv[2], argv[3]);
-    if (verb == "adapter" && (argc == 4 || argc == 5)) {
-        return orvane::lab::runSerialAdapter(argv[2], argv[3], argc == 5 && std::strcmp(argv[4], "plugged") == 0);
+    if (verb == "adapter" && argc >= 4) {
+        bool plugged = false;
+        const char* windowsName = nullptr;
+        const char* windowsLink = nullptr;
+        for (int i = 4; i < argc; ++i) {
+            if (std::strcmp(argv[i], "plugged") == 0) {
+                plugged = true;
+            } else if (std::strcmp(argv[i], "--wine-port") == 0 && i + 2 < argc) {
+                windowsName = argv[++i];
+                windowsLink = argv[++i];
+            } else {
+                return usage();
+            }
+        }
+        return orvane::lab::runSerialAdapter(argv[2], argv[3], plugged, windowsName, windowsLink);
     }
     return usage();
 }

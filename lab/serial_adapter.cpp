@@ -23,6 +23,8 @@ struct Adapter {
     int master = -1;
     int holder = -1;  // keeps the terminal open, so the master never sees a hang-up before the client opens it
     std::string portName;
+    const char* windowsName = nullptr;  // listed instead of the terminal's name (under Wine)
+    const char* windowsLink = nullptr;  // the Wine prefix's link to the terminal
 
     bool plug() {
         master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -31,9 +33,15 @@ struct Adapter {
         if (slave == nullptr || std::strncmp(slave, "/dev/", 5) != 0) return false;
         holder = ::open(slave, O_RDWR | O_NOCTTY | O_CLOEXEC);
         portName = slave + 5;
+        if (windowsLink != nullptr) {
+            ::unlink(windowsLink);
+            if (::symlink(slave, windowsLink) != 0) std::perror(windowsLink);
+            portName = windowsName;
+        }
         return holder >= 0;
     }
     void unplug() {
+        if (windowsLink != nullptr) ::unlink(windowsLink);
         if (holder >= 0) ::close(holder);
         if (master >= 0) ::close(master);
         holder = master = -1;
@@ -54,7 +62,8 @@ void writePorts(const char* file, const std::string& portName) {
 
 }  // namespace
 
-int runSerialAdapter(const char* portsFile, const char* ordersFifo, bool startPlugged) {
+int runSerialAdapter(const char* portsFile, const char* ordersFifo, bool startPlugged, const char* windowsName,
+                     const char* windowsLink) {
     ::unlink(ordersFifo);
     if (::mkfifo(ordersFifo, 0600) != 0) {
         std::perror(ordersFifo);
@@ -67,6 +76,10 @@ int runSerialAdapter(const char* portsFile, const char* ordersFifo, bool startPl
         return 1;
     }
     Adapter adapter;
+    if (windowsName != nullptr && windowsLink != nullptr) {
+        adapter.windowsName = windowsName;
+        adapter.windowsLink = windowsLink;
+    }
     Answer answer = Answer::Echo;
     unsigned replies = 0;
     writePorts(portsFile, "");

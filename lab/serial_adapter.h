@@ -10,6 +10,10 @@ namespace orvane::lab {
 //   echo, garble, alternate, silent
 //                         answer every probe intact, garbled, intact every other time, never
 // The adapter starts unplugged when `plugged` is false.
-int runSerialAdapter(const char* portsFile, const char* ordersFifo, bool plugged);
+// For a client under Wine, `windowsName` ("COM5") is the name listed instead of "pts/N", and
+// `windowsLink` (the prefix's "dosdevices/com5") a link to the terminal that exists while the
+// adapter is plugged in, which makes Wine open that terminal as the port.
+int runSerialAdapter(const char* portsFile, const char* ordersFifo, bool plugged, const char* windowsName = nullptr,
+                     const char* windowsLink = nullptr);
 
 }  // namespace orvane::lab

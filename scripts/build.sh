@@ -63,9 +63,10 @@ elif [ "$flavour" = package ]; then
   cmake --build "$dir" -j "$jobs" --target orvane parlo orvane-voice-server orvane-web-server orvane_skin \
     orvane_icons orvane_packaging_files
 elif [ "$flavour" = win64 ]; then
-  # The programs, their skin and the portable unit tests (Parlo once its platform side exists).
-  targets=(orvane_win64_tests orvane_win64_programs)
-  [ -x build/skingen/orvane_skin_gen ] && targets+=(orvane_skin)
+  # The programs, their skin, their installer (it needs the skin), the portable unit tests, the
+  # tests of the installed program and the lab's tool for its Wine prefix.
+  targets=(orvane_win64_tests orvane_win64_programs orvane_wine_tests orvane-lab-trust-ca)
+  [ -x build/skingen/orvane_skin_gen ] && targets+=(orvane_skin orvane_installer)
   cmake --build "$dir" -j "$jobs" --target "${targets[@]}"
 else
   cmake --build "$dir" -j "$jobs"

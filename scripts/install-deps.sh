@@ -33,9 +33,10 @@ PACKAGES=(
   procps psmisc iproute2 netcat-openbsd python3
 )
 
-# The Windows cross build and its tests under Wine (scripts/test-win64.sh): only on request.
+# The Windows cross build, its installer (NSIS) and its tests under Wine (scripts/test-win64.sh):
+# only on request.
 if [ "${ORVANE_WIN64:-0}" = 1 ]; then
-  PACKAGES+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 wine xxd)
+  PACKAGES+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 wine xxd nsis)
 fi
 
 missing=()
@@ -55,4 +56,4 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
 echo "install-deps: installing ${missing[*]}"
 $SUDO apt-get update -q
-$SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+$SUDO apt-get install -y -q -o DPkg::Lock::Timeout=300 --no-install-recommends "${missing[@]}"

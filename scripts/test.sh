@@ -3,7 +3,7 @@
 # audio tests again on PipeWire's pulse server, the Debian packages (built, checked, installed,
 # run from the home folder and removed), the same unit and integration tests under
 # AddressSanitizer+UBSan and under ThreadSanitizer, and each fuzz target for a bounded time;
-# and the Windows build's unit and smoke tests under Wine.
+# and the Windows build's unit tests, smoke test and installed program under Wine.
 #   ORVANE_FUZZ_SECONDS (default 60) per target; ORVANE_SKIP_SANITIZERS=1 / ORVANE_SKIP_FUZZ=1 /
 #   ORVANE_SKIP_WIN64=1 / ORVANE_SKIP_PIPEWIRE=1 / ORVANE_SKIP_PACKAGE=1 leave those stages out
 #   (for quick local runs).
@@ -70,10 +70,11 @@ wait "${load[@]}" 2>/dev/null || true
 echo "$runs_ok of 50 runs passed"
 [ "$runs_ok" = 50 ] || failed+=("UI thread hand-off under load")
 
-# The Windows programs, cross-built: their unit tests and the smoke test of orvane.exe under
-# Wine (the cross-built libraries are cached in ~/.cache/orvane-win64; docs/windows-build.md).
+# The Windows programs, cross-built, and their installer: the unit tests, the smoke test of
+# orvane.exe and the test of the program installed by its installer, all under Wine (the
+# cross-built libraries are cached in ~/.cache/orvane-win64; docs/windows-build.md).
 if [ "${ORVANE_SKIP_WIN64:-0}" != 1 ]; then
-  stage "Windows build, unit tests and smoke test under Wine"
+  stage "Windows build and installer; unit tests, smoke test and installed program under Wine"
   ORVANE_JOBS="$jobs" bash scripts/test-win64.sh || failed+=("win64")
 fi
 

@@ -3,16 +3,18 @@
 # from :90 up, for the lab and the Windows smoke test.
 #
 # Sourced by bash:
-#   virtual_screen_start LOG       starts Xvfb in the background, its output in LOG; sets
-#                                  VIRTUAL_SCREEN_PID and exports DISPLAY (":N")
+#   virtual_screen_start LOG [WxHxD]  starts Xvfb in the background, its output in LOG; sets
+#                                  VIRTUAL_SCREEN_PID and exports DISPLAY (":N"); the size is
+#                                  1024x800x24 unless given (two 550-wide windows side by
+#                                  side need 1280x800x24)
 #   virtual_screen_wait PID SECONDS   until its socket is there: 0; 1 when Xvfb PID ended,
 #                                  2 when the socket did not come in time
 #   virtual_screen_stop PID        SIGTERM, SIGKILL after 3 s, and reaped
 
 virtual_screen_start() {
-  local log=$1 n=90
+  local log=$1 size=${2:-1024x800x24} n=90
   while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
-  Xvfb ":$n" -screen 0 1024x800x24 -nolisten tcp </dev/null >"$log" 2>&1 &
+  Xvfb ":$n" -screen 0 "$size" -nolisten tcp </dev/null >"$log" 2>&1 &
   # shellcheck disable=SC2034  # for the caller
   VIRTUAL_SCREEN_PID=$!
   export DISPLAY=":$n"

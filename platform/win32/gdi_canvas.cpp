@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <string>
 #include <tuple>
 
@@ -88,17 +89,6 @@ private:
     HGDIOBJ oldBrush_ = nullptr;
 };
 
-class FontSelection {
-public:
-    FontSelection(HDC dc, const Font& f) : dc_(dc), old_(SelectObject(dc, fontFor(f))) {}
-    FontSelection(const FontSelection&) = delete;
-    FontSelection& operator=(const FontSelection&) = delete;
-    ~FontSelection() { SelectObject(dc_, old_); }
-
-private:
-    HDC dc_;
-    HGDIOBJ old_;
-};
 
 }  // namespace
 
@@ -139,14 +129,68 @@ bool Surface::resize(int w, int h, Colour fill) {
 }
 
 void Surface::release() {
+    if (dc_ && oldFont_) SelectObject(dc_, oldFont_);
     if (dc_ && oldBitmap_) SelectObject(dc_, oldBitmap_);
     if (bitmap_) DeleteObject(bitmap_);
     if (dc_) DeleteDC(dc_);
     dc_ = nullptr;
     bitmap_ = nullptr;
     oldBitmap_ = nullptr;
+    oldFont_ = nullptr;
+    font_ = nullptr;
     bits_ = nullptr;
     width_ = height_ = 0;
+    if (scratchDc_ && oldScratch_) SelectObject(scratchDc_, oldScratch_);
+    if (scratch_) DeleteObject(scratch_);
+    if (scratchDc_) DeleteDC(scratchDc_);
+    scratchDc_ = nullptr;
+    scratch_ = nullptr;
+    oldScratch_ = nullptr;
+    scratchBits_ = nullptr;
+    scratchWidth_ = scratchHeight_ = 0;
+}
+
+void Surface::selectFont(HFONT font) {
+    if (dc_ == nullptr || font == font_) return;
+    HGDIOBJ old = SelectObject(dc_, font);
+    if (oldFont_ == nullptr) oldFont_ = old;  // the DC's own, put back before it goes
+    font_ = font;
+}
+
+HDC Surface::sourceFor(const Image& img) {
+    if (img.empty() || static_cast<long long>(img.width) * img.height > kScratchMaxPixels) return nullptr;
+    if (img.width > scratchWidth_ || img.height > scratchHeight_) {
+        const int w = std::max(img.width, scratchWidth_);
+        const int h = std::max(img.height, scratchHeight_);
+        if (scratchDc_ == nullptr) scratchDc_ = CreateCompatibleDC(nullptr);
+        if (scratchDc_ == nullptr) return nullptr;
+        const BITMAPINFO bi = dibInfo(w, h);
+        void* bits = nullptr;
+        HBITMAP bitmap = CreateDIBSection(scratchDc_, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+        if (bitmap == nullptr || bits == nullptr) {
+            if (bitmap) DeleteObject(bitmap);
+            return nullptr;
+        }
+        HGDIOBJ old = SelectObject(scratchDc_, bitmap);
+        if (scratch_ != nullptr) {
+            DeleteObject(scratch_);
+        } else {
+            oldScratch_ = old;
+        }
+        scratch_ = bitmap;
+        scratchBits_ = static_cast<std::uint32_t*>(bits);
+        scratchWidth_ = w;
+        scratchHeight_ = h;
+    }
+    GdiFlush();  // no copy of GDI's from the scratch is still under way
+    // The top byte cleared: GDI's colour key and stretching look at RGB only, and an opaque
+    // black must match the key.
+    for (int y = 0; y < img.height; ++y) {
+        const std::uint32_t* from = img.pixels.data() + static_cast<std::size_t>(y) * img.width;
+        std::uint32_t* to = scratchBits_ + static_cast<std::size_t>(y) * scratchWidth_;
+        for (int x = 0; x < img.width; ++x) to[x] = from[x] & 0x00FFFFFFu;
+    }
+    return scratchDc_;
 }
 
 // ---- Fonts ---------------------------------------------------------------------------------
@@ -238,7 +282,7 @@ void GdiCanvas::text(int x, int y, std::string_view utf8, const Font& f, Colour 
     if (!usable() || utf8.empty()) return;
     const std::wstring s = widen(utf8);
     HDC dc = surface_.dc();
-    FontSelection font(dc, f);
+    surface_.selectFont(fontFor(f));
     SetTextAlign(dc, TA_LEFT | TA_TOP | TA_NOUPDATECP);
     SetTextColor(dc, fg);
     SetBkMode(dc, bg ? OPAQUE : TRANSPARENT);
@@ -255,7 +299,7 @@ void GdiCanvas::textCentred(Rect r, std::string_view utf8, const Font& f, Colour
     if (!usable() || utf8.empty() || r.width() <= 0 || r.height() <= 0) return;
     std::wstring s = widen(utf8);
     HDC dc = surface_.dc();
-    FontSelection font(dc, f);
+    surface_.selectFont(fontFor(f));
     SetTextAlign(dc, TA_LEFT | TA_TOP | TA_NOUPDATECP);
     SetTextColor(dc, fg);
     SetBkMode(dc, bg ? OPAQUE : TRANSPARENT);
@@ -266,18 +310,56 @@ void GdiCanvas::textCentred(Rect r, std::string_view utf8, const Font& f, Colour
     touch(r);
 }
 
+namespace {
+
+// The picture's DC: the surface's scratch, or one of its own for a very large picture.
+class BlitSource {
+public:
+    BlitSource(Surface& surface, const Image& img) : dc_(surface.sourceFor(img)) {
+        if (dc_ == nullptr && !img.empty()) {
+            own_ = std::make_unique<ImageDc>(img);
+            if (own_->ok()) dc_ = own_->dc();
+        }
+    }
+    HDC dc() const { return dc_; }
+
+private:
+    HDC dc_;
+    std::unique_ptr<ImageDc> own_;
+};
+
+}  // namespace
+
+// Straight and black-keyed copies are written into the surface's own pixels: the same result
+// as BitBlt and TransparentBlt with the black key, without the temporary bitmap and DCs that a
+// TransparentBlt makes for every call (the LED ring alone does sixteen per tick).
+void GdiCanvas::copyPixels(const Image& img, int x, int y, bool blackIsTransparent) {
+    const int left = std::max(x, 0);
+    const int top = std::max(y, 0);
+    const int right = std::min(x + img.width, surface_.width());
+    const int bottom = std::min(y + img.height, surface_.height());
+    if (left >= right || top >= bottom) return;
+    GdiFlush();  // what GDI drew before is in the pixels
+    for (int row = top; row < bottom; ++row) {
+        const std::uint32_t* from = img.pixels.data() + static_cast<std::size_t>(row - y) * img.width + (left - x);
+        std::uint32_t* to = surface_.bits() + static_cast<std::size_t>(row) * surface_.width() + left;
+        for (int i = 0; i < right - left; ++i) {
+            const std::uint32_t colour = from[i] & 0x00FFFFFFu;
+            if (colour != 0 || !blackIsTransparent) to[i] = colour;
+        }
+    }
+    touch(Rect{x, y, x + img.width, y + img.height});
+}
+
 void GdiCanvas::blit(const Image& img, int x, int y) {
     if (!usable() || img.empty()) return;
-    ImageDc source(img);
-    if (!source.ok()) return;
-    BitBlt(surface_.dc(), x, y, img.width, img.height, source.dc(), 0, 0, SRCCOPY);
-    touch(Rect{x, y, x + img.width, y + img.height});
+    copyPixels(img, x, y, false);
 }
 
 void GdiCanvas::blitStretched(const Image& img, Rect r) {
     if (!usable() || img.empty() || r.width() <= 0 || r.height() <= 0) return;
-    ImageDc source(img);
-    if (!source.ok()) return;
+    BlitSource source(surface_, img);
+    if (source.dc() == nullptr) return;
     HDC dc = surface_.dc();
     const int oldMode = SetStretchBltMode(dc, HALFTONE);
     POINT oldOrigin{};
@@ -290,10 +372,7 @@ void GdiCanvas::blitStretched(const Image& img, Rect r) {
 
 void GdiCanvas::blitTransparent(const Image& img, int x, int y) {
     if (!usable() || img.empty()) return;
-    ImageDc source(img);
-    if (!source.ok()) return;
-    TransparentBlt(surface_.dc(), x, y, img.width, img.height, source.dc(), 0, 0, img.width, img.height, RGB(0, 0, 0));
-    touch(Rect{x, y, x + img.width, y + img.height});
+    copyPixels(img, x, y, true);
 }
 
 Image GdiCanvas::readRegion(Rect r) {

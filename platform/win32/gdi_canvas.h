@@ -1,6 +1,8 @@
 #pragma once
 // The canvas on a GDI memory device context holding a 32-bit top-down DIB section. The window
-// keeps one such surface for its whole life; every thread draws on it under its lock.
+// keeps one such surface for its whole life; every thread draws on it under its lock. Shapes,
+// texts and stretched pictures are drawn by GDI; straight and black-keyed copies of pictures
+// are written into the section's pixels directly.
 #include <windows.h>
 
 #include <cstdint>
@@ -8,6 +10,7 @@
 #include <mutex>
 
 #include "platform/canvas.h"
+#include "platform/image.h"
 
 namespace orvane::platform::win32 {
 
@@ -26,6 +29,15 @@ public:
 
     HDC dc() const { return dc_; }
     std::uint32_t* bits() const { return bits_; }
+
+    // Selects the font into the surface's DC unless it is selected already (it stays selected:
+    // each selection costs the system a font lookup, and texts come many per tick).
+    void selectFont(HFONT font);
+    // A DC holding `img` at (0, 0), for a copy from it onto this surface: the surface's own
+    // scratch DIB (made once, grown as needed) for pictures up to kScratchMaxPixels, so that a
+    // blit allocates nothing; null when the picture is larger (the caller makes its own).
+    HDC sourceFor(const Image& img);
+    static constexpr int kScratchMaxPixels = 512 * 512;
     int width() const { return width_; }
     int height() const { return height_; }
     bool valid() const { return dc_ != nullptr && bits_ != nullptr; }
@@ -34,9 +46,18 @@ private:
     HDC dc_ = nullptr;
     HBITMAP bitmap_ = nullptr;
     HGDIOBJ oldBitmap_ = nullptr;
+    HGDIOBJ oldFont_ = nullptr;
+    HFONT font_ = nullptr;
     std::uint32_t* bits_ = nullptr;
     int width_ = 0;
     int height_ = 0;
+    // The scratch DIB for blit sources.
+    HDC scratchDc_ = nullptr;
+    HBITMAP scratch_ = nullptr;
+    HGDIOBJ oldScratch_ = nullptr;
+    std::uint32_t* scratchBits_ = nullptr;
+    int scratchWidth_ = 0;
+    int scratchHeight_ = 0;
 };
 
 class GdiCanvas final : public Canvas {
@@ -61,6 +82,7 @@ public:
 
 private:
     void touch(Rect r);
+    void copyPixels(const Image& img, int x, int y, bool blackIsTransparent);
     bool usable() const { return surface_.valid(); }
 
     Surface& surface_;

@@ -4,8 +4,11 @@
 #include <windows.h>
 #include <setupapi.h>
 
+#include <cctype>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 
 #include "platform/serial.h"
@@ -63,6 +66,31 @@ std::optional<std::string> portName(HDEVINFO list, SP_DEVINFO_DATA& device) {
     return bufferText(buffer, size < sizeof buffer ? size : sizeof buffer);
 }
 
+// "COM" and a port number, and nothing else: a name from the lab's list is opened as "\\.\"
+// followed by it, which must not reach any other device.
+bool isCommPortName(const std::string& name) {
+    if (name.size() < 4 || name.size() > 6 || name.compare(0, 3, "COM") != 0 || name[3] == '0') return false;
+    for (std::size_t i = 3; i < name.size(); ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(name[i]))) return false;
+    }
+    return true;
+}
+
+// The lab's simulated adapters (a pseudo-terminal that Wine shows as a COM port): a file of
+// lines "hardware identifier<TAB>port name", read at every search so that the lab can plug and
+// unplug. Only the lab sets the variable; lines whose name is not a COM port are left out.
+bool labPorts(const char* file, std::vector<SerialPortEntry>& out) {
+    std::ifstream in(file);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const auto tab = line.find('\t');
+        if (tab == std::string::npos || !isCommPortName(line.substr(tab + 1))) continue;
+        out.push_back({line.substr(0, tab), line.substr(tab + 1)});
+    }
+    return true;
+}
+
 class CommPort final : public SerialPort {
 public:
     explicit CommPort(HANDLE handle) : handle_(handle) {}
@@ -101,6 +129,7 @@ class SetupApiSerialPorts final : public SerialPorts {
 public:
     bool listPorts(std::vector<SerialPortEntry>& out) override {
         out.clear();
+        if (const char* lab = std::getenv("ORVANE_LAB_SERIAL_PORTS"); lab && *lab) return labPorts(lab, out);
         HDEVINFO list = SetupDiGetClassDevsW(&kPortsClass, nullptr, nullptr, DIGCF_PRESENT);
         if (list == INVALID_HANDLE_VALUE) return false;
         for (DWORD index = 0;; ++index) {

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/changed_area.h"
 #include "platform/win32/resources.h"
 #include "platform/ui_invoke.h"
 #include "platform/win32/wide.h"
@@ -185,6 +186,12 @@ void Win32Window::resizeSurface(int width, int height) {
         std::lock_guard<std::mutex> lock(surfaceLock_);
         if (surface_.valid() && width == surface_.width() && height == surface_.height()) return;
         surface_.resize(width, height, background_);
+        // The whole window is painted after a resize.
+        if (surface_.valid()) {
+            shown_.assign(surface_.bits(), surface_.bits() + static_cast<std::size_t>(width) * height);
+        } else {
+            shown_.clear();
+        }
     }
     width_.store(width);
     height_.store(height);
@@ -197,8 +204,21 @@ std::unique_ptr<Canvas> Win32Window::draw() {
 }
 
 void Win32Window::requestPresent(const RECT& area) {
+    HWND h = hwnd_.load();
+    if (h == nullptr || !alive_.load()) return;
+    // Only the pixels that changed go to the screen: each present is a copy into the window
+    // (under Wine, through the X server), and most timer drawings change little or nothing.
+    Rect changed{area.left, area.top, area.right, area.bottom};
+    {
+        std::lock_guard<std::mutex> lock(surfaceLock_);
+        if (surface_.valid() && shown_.size() == static_cast<std::size_t>(surface_.width()) * surface_.height()) {
+            changed = takeChangedArea(surface_.bits(), shown_.data(), surface_.width(), surface_.height(), changed);
+        }
+    }
+    if (changed.width() <= 0 || changed.height() <= 0) return;
     // InvalidateRect may be called from any thread; the UI thread then paints the part.
-    if (HWND h = hwnd_.load(); h != nullptr && alive_.load()) InvalidateRect(h, &area, FALSE);
+    const RECT r{changed.left, changed.top, changed.right, changed.bottom};
+    InvalidateRect(h, &r, FALSE);
 }
 
 void Win32Window::invalidate() {
@@ -449,8 +469,9 @@ Win32Ui::Win32Ui(HINSTANCE instance) : instance_(instance), uiThread_(GetCurrent
 Win32Ui::~Win32Ui() {
     SetConsoleCtrlHandler(consoleControl, FALSE);
     g_ui = nullptr;
-    for (auto& [id, tick] : timers_) KillTimer(messageWindow_, id);
-    timers_.clear();
+    for (auto& [id, group] : timerGroups_) KillTimer(messageWindow_, id);
+    timerGroups_.clear();
+    timerOf_.clear();
     // Every window is forgotten before any goes: destroying one takes its children and owned
     // windows with it, and none of their procedures may run now.
     std::vector<HWND> remaining;
@@ -614,23 +635,40 @@ int Win32Ui::startTimer(int periodMs, std::function<void()> tick) {
     expectLoop();
     int id = 0;
     invoke([&] {
-        const UINT_PTR next = nextTimerId_;
-        if (SetTimer(messageWindow_, next, static_cast<UINT>(std::max<int>(periodMs, USER_TIMER_MINIMUM)), nullptr) == 0) {
-            return;
+        const int period = std::max<int>(periodMs, USER_TIMER_MINIMUM);
+        UINT_PTR system = 0;
+        for (auto& [sid, group] : timerGroups_) {
+            if (group.periodMs == period) system = sid;
         }
-        ++nextTimerId_;
-        timers_[next] = std::make_shared<std::function<void()>>(std::move(tick));
-        id = static_cast<int>(next);
+        if (system == 0) {
+            system = nextSystemTimerId_;
+            if (SetTimer(messageWindow_, system, static_cast<UINT>(period), nullptr) == 0) return;
+            ++nextSystemTimerId_;
+            timerGroups_[system].periodMs = period;
+        }
+        id = nextTimerId_++;
+        timerGroups_[system].ticks.emplace_back(id, std::make_shared<std::function<void()>>(std::move(tick)));
+        timerOf_[id] = system;
     });
     return id;
 }
 
 void Win32Ui::killTimer(int id) {
     invoke([&] {
-        auto it = timers_.find(static_cast<UINT_PTR>(id));
-        if (it == timers_.end()) return;
-        KillTimer(messageWindow_, it->first);
-        timers_.erase(it);  // a tick running now holds its own reference
+        auto it = timerOf_.find(id);
+        if (it == timerOf_.end()) return;
+        const UINT_PTR system = it->second;
+        timerOf_.erase(it);
+        auto group = timerGroups_.find(system);
+        if (group == timerGroups_.end()) return;
+        auto& ticks = group->second.ticks;
+        // A tick running now holds its own reference.
+        ticks.erase(std::remove_if(ticks.begin(), ticks.end(), [id](const auto& t) { return t.first == id; }),
+                    ticks.end());
+        if (ticks.empty()) {
+            KillTimer(messageWindow_, system);
+            timerGroups_.erase(group);
+        }
     });
 }
 
@@ -641,10 +679,13 @@ LRESULT Win32Ui::messageProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM
         return 0;
     }
     if (message == WM_TIMER) {
-        auto it = timers_.find(wParam);
-        if (it != timers_.end()) {
-            std::shared_ptr<std::function<void()>> tick = it->second;
-            (*tick)();
+        auto it = timerGroups_.find(wParam);
+        if (it == timerGroups_.end()) return 0;
+        // A tick may start or kill timers, its own group's too: the ticks due now are taken
+        // first, and one killed by an earlier tick of this round does not run.
+        const auto due = it->second.ticks;
+        for (const auto& [id, tick] : due) {
+            if (timerOf_.count(id) != 0) (*tick)();
         }
         return 0;
     }

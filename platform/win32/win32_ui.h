@@ -76,6 +76,9 @@ private:
     std::atomic<bool> paintPending_{true};
     mutable std::mutex surfaceLock_;
     Surface surface_;
+    // What the screen was last given of the surface (under surfaceLock_): a present covers
+    // only the pixels that differ from it.
+    std::vector<std::uint32_t> shown_;
     std::vector<HWND> controls_;
 };
 
@@ -129,8 +132,17 @@ private:
     HWND messageWindow_ = nullptr;
     std::set<std::wstring> registered_;
     std::vector<std::unique_ptr<Win32Window>> windows_;  // every window ever made (shells included)
-    std::map<UINT_PTR, std::shared_ptr<std::function<void()>>> timers_;
-    UINT_PTR nextTimerId_ = 1;
+    // Timers of one period share one system timer: each WM_TIMER is a trip through the message
+    // queue (under Wine, through its server), and several panels tick every 50 ms or every
+    // second. Each timer keeps its own id and is killed alone.
+    struct TimerGroup {
+        int periodMs = 0;
+        std::vector<std::pair<int, std::shared_ptr<std::function<void()>>>> ticks;  // (id, tick)
+    };
+    std::map<UINT_PTR, TimerGroup> timerGroups_;  // by system timer id
+    std::map<int, UINT_PTR> timerOf_;             // our id -> its group's system timer id
+    UINT_PTR nextSystemTimerId_ = 1;
+    int nextTimerId_ = 1;
     std::atomic<bool> quitRequested_{false};
     std::atomic<int> quitCode_{0};
     std::atomic<bool> loopRunning_{false};

@@ -1,8 +1,11 @@
 #include "servers/web/http_server.h"
 
+#include <arpa/inet.h>
 #include <microhttpd.h>
+#include <netinet/in.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <string_view>
 #include <fstream>
@@ -43,6 +46,47 @@ void onCompleted(void*, MHD_Connection*, void** reqCls, MHD_RequestTerminationCo
     *reqCls = nullptr;
 }
 
+// "127.0.0.1:54321" or "[::1]:54321": the peer of one connection.
+std::string peerOf(MHD_Connection* connection) {
+    const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+    if (info == nullptr || info->client_addr == nullptr) return "?";
+    char text[INET6_ADDRSTRLEN] = "?";
+    const sockaddr* a = info->client_addr;
+    if (a->sa_family == AF_INET) {
+        const auto* v4 = reinterpret_cast<const sockaddr_in*>(a);
+        inet_ntop(AF_INET, &v4->sin_addr, text, sizeof text);
+        return std::string(text) + ":" + std::to_string(ntohs(v4->sin_port));
+    }
+    if (a->sa_family == AF_INET6) {
+        const auto* v6 = reinterpret_cast<const sockaddr_in6*>(a);
+        if (IN6_IS_ADDR_V4MAPPED(&v6->sin6_addr)) {  // an IPv4 client of the dual-stack socket
+            inet_ntop(AF_INET, &v6->sin6_addr.s6_addr[12], text, sizeof text);
+            return std::string(text) + ":" + std::to_string(ntohs(v6->sin6_port));
+        }
+        inet_ntop(AF_INET6, &v6->sin6_addr, text, sizeof text);
+        return "[" + std::string(text) + "]:" + std::to_string(ntohs(v6->sin6_port));
+    }
+    return "?";
+}
+
+void logRequest(const WebServer::Impl& impl, MHD_Connection* connection, std::string_view method,
+                std::string_view target, int status) {
+    if (!impl.options.requestLog) return;
+    std::string line = "request " + peerOf(connection) + " " + std::string(method) + " ";
+    for (const char c : target) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b > 0x20 && b < 0x7F && b != '\\') {
+            line += c;
+        } else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", b);
+            line += hex;
+        }
+    }
+    line += " " + std::to_string(status);
+    impl.options.requestLog(line);
+}
+
 MHD_Result send(MHD_Connection* connection, const HttpReply& reply) {
     MHD_Response* response = MHD_create_response_from_buffer(reply.body.size(),
                                                               const_cast<std::uint8_t*>(reply.body.data()),
@@ -64,6 +108,7 @@ MHD_Result onRequest(void* cls, MHD_Connection* connection, const char*, const c
         // Refuse an announced body that is too long before reading any of it.
         const char* length = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
         if (length != nullptr && std::strtoull(length, nullptr, 10) > kMaxBodySize) {
+            logRequest(*impl, connection, method, ctx->target, 413);
             return send(connection, {413, "text/plain; charset=utf-8", Bytes{'T', 'o', 'o', ' ', 'l', 'a', 'r', 'g', 'e', '\n'}});
         }
         ctx->announced = length != nullptr ? std::strtoull(length, nullptr, 10) : 0;
@@ -85,9 +130,14 @@ MHD_Result onRequest(void* cls, MHD_Connection* connection, const char*, const c
         *uploadSize = 0;
         return MHD_YES;
     }
-    if (ctx->tooLarge) return send(connection, {413, "text/plain; charset=utf-8", Bytes{'T', 'o', 'o', ' ', 'l', 'a', 'r', 'g', 'e', '\n'}});
+    if (ctx->tooLarge) {
+        logRequest(*impl, connection, method, ctx->target, 413);
+        return send(connection, {413, "text/plain; charset=utf-8", Bytes{'T', 'o', 'o', ' ', 'l', 'a', 'r', 'g', 'e', '\n'}});
+    }
     const HttpRequest request{method, ctx->target, ctx->body};
-    return send(connection, handleRequest(*impl->store, impl->options.routes, request));
+    const HttpReply reply = handleRequest(*impl->store, impl->options.routes, request);
+    logRequest(*impl, connection, method, ctx->target, reply.status);
+    return send(connection, reply);
 }
 
 }  // namespace

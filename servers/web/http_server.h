@@ -2,8 +2,10 @@
 // The HTTPS front of the web server: libmicrohttpd with GnuTLS, a small pool of threads, each
 // request matched on its raw target and answered from the store.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "servers/web/routes.h"
 #include "servers/web/store.h"
@@ -22,6 +24,10 @@ struct ServerOptions {
     unsigned perAddressLimit = 32;
     unsigned idleTimeoutSeconds = 20;  // a connection that sends nothing for that long is closed
     RouteOptions routes;
+    // When set, one line per answered request: "request <address>:<port> <method> <target>
+    // <status>", the client's address and port telling its connections apart; bytes of the
+    // target outside printable ASCII as \xHH. Called from the server's threads.
+    std::function<void(std::string_view)> requestLog;
 };
 
 class WebServer {

@@ -36,6 +36,8 @@ Serving:
   --max-connections N connections held at once (default 256)
   --per-address N     connections held at once from one address (default 32)
   --idle-timeout S    seconds a silent connection is kept (default 20)
+  --log-requests yes  one line per request on standard error: the client's address and port
+                      (one connection each), method, target and status
   Prints "listening on port N" when ready; stops on SIGINT or SIGTERM.
 
 Operator commands (all take --db FILE):
@@ -131,6 +133,11 @@ int serve(Store& store, const Args& a) {
     o.idleTimeoutSeconds = static_cast<unsigned>(limit);
     if (!readTextFile(a.get("cert"), o.certPem)) return fail("cannot read --cert " + a.get("cert"));
     if (!readTextFile(a.get("key"), o.keyPem)) return fail("cannot read --key " + a.get("key"));
+    if (a.get("log-requests") == "yes") {
+        o.requestLog = [](std::string_view line) {
+            std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data());  // one write per line
+        };
+    }
     o.routes.picturesDir = a.get("pictures-dir");
     if (!o.routes.picturesDir.empty()) std::filesystem::create_directories(o.routes.picturesDir);
 

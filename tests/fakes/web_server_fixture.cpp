@@ -35,10 +35,11 @@ bool WebServerFixture::makeAuthority(std::string& error) {
     return false;
 }
 
-bool WebServerFixture::start(std::string& error) {
+bool WebServerFixture::start(std::string& error, std::function<void(std::string_view)> requestLog) {
     if (!makeAuthority(error)) return false;
     webserver::ServerOptions o;
     o.port = 0;
+    o.requestLog = std::move(requestLog);
     o.routes.picturesDir = (dir_ / "pictures").string();
     if (!store_.open((dir_ / "web.db").string(), error)) return false;
     if (!webserver::readTextFile((dir_ / "ca" / "server.pem").string(), o.certPem) ||

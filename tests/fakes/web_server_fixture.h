@@ -8,8 +8,10 @@
 // authorities that do not trust each other's certificates.
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "servers/web/http_server.h"
@@ -23,8 +25,9 @@ public:
     WebServerFixture(const WebServerFixture&) = delete;
     WebServerFixture& operator=(const WebServerFixture&) = delete;
 
-    // Serves in this process.
-    bool start(std::string& error);
+    // Serves in this process; each answered request is given to `requestLog` when set (the
+    // server's --log-requests line).
+    bool start(std::string& error, std::function<void(std::string_view)> requestLog = {});
     // Runs `program` ("serve" with the certificate, the database and `extra` arguments) and waits
     // for its "listening on port N" line (or for its end).
     bool startProgram(const std::string& program, const std::vector<std::string>& extra, std::string& error);
