@@ -13,7 +13,7 @@ orvane_library(orvane_platform_ui
 
 orvane_library(orvane_platform_system
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/system_linux.cpp
-  DEPS orvane_base Threads::Threads)
+  DEPS orvane_base orvane_platform_base Threads::Threads)
 # Where Orvane looks for Parlo: by default the build's own output folder, where parlo/ puts it.
 if(ORVANE_PROGRAMS_DIR)
   set(ORVANE_PROGRAMS_DIR_VALUE ${ORVANE_PROGRAMS_DIR})
