@@ -256,8 +256,10 @@ public:
     int messageBox(platform::Window* owner, std::string_view text, std::string_view caption,
                    platform::MessageIcon icon) override {
         boxes.push_back({std::string(text), std::string(caption), icon, owner});
+        if (whileBoxShown) whileBoxShown();
         return 1;
     }
+    std::function<void()> whileBoxShown;  // what happens while a box waits for the user
     void aboutBox(platform::Window*, std::string_view text) override { abouts.emplace_back(text); }
     std::string chooseOpenFile(std::string_view filterName, std::string_view patterns) override {
         chooserFilter = std::string(filterName) + "|" + std::string(patterns);
