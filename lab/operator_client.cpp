@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <vector>
 
 namespace orvane::lab {
 
@@ -24,10 +25,11 @@ bool askVoiceServer(const std::string& operatorPath, const std::string& order, s
     if (::sendto(fd, order.data(), order.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to) >= 0) {
         pollfd p{fd, POLLIN, 0};
         if (::poll(&p, 1, timeoutMs) == 1) {
-            char buffer[8192];
-            ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+            // Room for the longest answer ("clients" with hundreds of clients).
+            std::vector<char> buffer(128 * 1024);
+            ssize_t n = ::recv(fd, buffer.data(), buffer.size(), 0);
             if (n >= 0) {
-                reply.assign(buffer, static_cast<std::size_t>(n));
+                reply.assign(buffer.data(), static_cast<std::size_t>(n));
                 ok = true;
             }
         }

@@ -16,6 +16,9 @@ namespace {
 constexpr int kAfterRequestMs = 200;
 constexpr int kAfterReplyMs = 500;
 constexpr int kAfterSupervisorMs = 200;
+// Replies taken in one cycle besides the first: the three a full cycle pair asks for, and
+// room for late ones.
+constexpr int kMaxRepliesPerCycle = 8;
 
 void sendRequests(ClientState& state, platform::UdpNetwork& udp, ControlContext& context) {
     if (context.phase == protocol::kKindAudio) {
@@ -65,6 +68,22 @@ void handleSupervisorReply(ControlUi& ui, const char* installerUrl,
     }
 }
 
+namespace {
+
+// Acts on one reply: stores a roster, obeys a supervisor's order.
+void dispatchReply(ClientState& state, ControlUi& ui, const ControlContext& context, const std::uint8_t* rx,
+                   std::size_t length) {
+    state.lamps.lampSvc = kLampGreen;
+    if (rx[0] == protocol::kKindRoster) {
+        handleRosterReply(state, rx, length);
+    } else if (rx[0] == protocol::kKindAudio) {
+        handleSupervisorReply(ui, context.installerUrl, rx, length);
+        state.lamps.lampSvc = kLampYellow;
+    }
+}
+
+}  // namespace
+
 void controlStep(ClientState& state, platform::UdpNetwork& udp, platform::Clock& clock,
                  ControlUi& ui, ControlContext& context) {
     sendRequests(state, udp, context);
@@ -79,23 +98,24 @@ void controlStep(ClientState& state, platform::UdpNetwork& udp, platform::Clock&
         clock.sleepMs(kAfterReplyMs);
         return;
     }
-
-    state.lamps.lampSvc = kLampGreen;
-    switch (rx[0]) {
-    case protocol::kKindRoster:
-        handleRosterReply(state, rx, r.length);
-        clock.sleepMs(kAfterReplyMs);
-        break;
-    case protocol::kKindAudio:
-        handleSupervisorReply(ui, context.installerUrl, rx, r.length);
+    const std::uint8_t kind = rx[0];
+    dispatchReply(state, ui, context, rx, r.length);
+    // The replies already waiting are taken now too. A roster phase asks for two rosters and a
+    // supervisor phase for one answer, so one reply a cycle would leave one more behind every
+    // two cycles: the queue would grow without end, the rosters shown would be minutes old,
+    // and once the socket is full the server's newest replies, a supervisor's order among
+    // them, would be dropped. Bounded, so that a flood cannot hold the thread here.
+    for (int extra = 0; extra < kMaxRepliesPerCycle; ++extra) {
+        const ServerReceive more = receiveFromServer(udp, clock, state.link.controlSocket, state.link.serverAddress,
+                                                     rx, protocol::kDatagramCapacity, 0);
+        if (more.outcome != ReceiveOutcome::Datagram) break;
+        if (more.length > 0) dispatchReply(state, ui, context, rx, more.length);
+    }
+    if (kind == protocol::kKindAudio) {
         state.lamps.lampSvc = kLampYellow;
         clock.sleepMs(kAfterSupervisorMs);
-        clock.sleepMs(kAfterReplyMs);
-        break;
-    default:
-        clock.sleepMs(kAfterReplyMs);
-        break;
     }
+    clock.sleepMs(kAfterReplyMs);
 }
 
 void controlThread(ClientState& state, platform::UdpNetwork& udp, platform::Clock& clock,

@@ -70,13 +70,15 @@ void CanvasWindow::onPaint(platform::Window& window) {
         if (n != 0) picture_ = web::decodeImage(web_, n);
         pictureLoaded_ = true;
     }
+    // The scroll bars of a picture larger than the window come first: the client area they
+    // leave is where the picture goes, rather than under them.
+    if (picture_) window.setScrollRanges(picture_->width - kCanvasSize, picture_->height - kCanvasSize);
     const int w = window.clientWidth();
     const int h = window.clientHeight();
     auto canvas = window.draw();
     canvas->fillRect({0, 0, w, h}, kCanvasBackground);
     if (!picture_) return;
     const platform::Image& picture = *picture_;
-    window.setScrollRanges(picture.width - kCanvasSize, picture.height - kCanvasSize);
     canvas->blitStretched(picture, fitPicture(w, h, picture.width, picture.height));
 }
 

@@ -55,7 +55,10 @@ void fillTrailer(WebState& web, const std::string& pathUtf8, long size, std::int
     putInt32(rec + kUploadChannelOffset, channelIndex);
 }
 
-std::int32_t send(WebState& web, Session& session, const std::string& pathUtf8, std::int32_t channelIndex) {
+// Sends the file; -1 when it cannot be sent. `tooLarge` is set when the file is too large for
+// the record: the caller shows the refusal once it no longer holds the request lock.
+std::int32_t send(WebState& web, Session& session, const std::string& pathUtf8, std::int32_t channelIndex,
+                  bool& tooLarge) {
     if (base::utf8ToCp1252(pathUtf8).size() + 1 > kMaxUploadPathBytes) return -1;
     std::FILE* file = platform::openFileForReading(pathUtf8);
     if (file == nullptr) return -1;
@@ -63,9 +66,7 @@ std::int32_t send(WebState& web, Session& session, const std::string& pathUtf8, 
     if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
     if (size >= static_cast<long>(kUploadDataSize)) {
         std::fclose(file);
-        if (web.ui != nullptr) {
-            web.ui->messageBox(nullptr, uploadSizeRefusalText(), "Avertissement", platform::MessageIcon::Warning);
-        }
+        tooLarge = true;
         return -1;
     }
     std::rewind(file);
@@ -105,8 +106,17 @@ std::int32_t upload(WebState& web, std::int32_t channelIndex, Choose choose) {
     // The chooser runs without the request lock: the serial device thread may fetch meanwhile.
     const std::string path = choose();
     if (path.empty()) return 0;
-    auto hold = web.lockRequests();
-    return send(web, session, path, channelIndex);
+    bool tooLarge = false;
+    std::int32_t result = 0;
+    {
+        auto hold = web.lockRequests();
+        result = send(web, session, path, channelIndex, tooLarge);
+    }
+    // The refusal waits for the user without the lock too: no request of another thread waits
+    // behind a box.
+    if (tooLarge && web.ui != nullptr)
+        web.ui->messageBox(nullptr, uploadSizeRefusalText(), "Avertissement", platform::MessageIcon::Warning);
+    return result;
 }
 
 }  // namespace

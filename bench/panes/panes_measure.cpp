@@ -1,7 +1,8 @@
 // The secondary windows' figures against the real web server on loopback, on real (off-screen)
-// windows: the opening time of each window with its unfolding, the time and request count of
-// a full group-list repaint with 10 channels of 16 members (the lab's numbered faces), and the
-// UI thread's CPU while the group list stays open and refreshes one row per second.
+// windows: the opening time of each window with its unfolding, the time, request count, TCP
+// connections (each a TLS handshake) and UI-thread CPU per picture of a full group-list
+// repaint with 10 channels of 16 members (the lab's numbered faces), and the UI thread's CPU
+// while the group list stays open and refreshes one row per second.
 //   build/bench/panes_measure [seconds]    (default 30)
 #include <stdlib.h>
 #include <sys/resource.h>
@@ -168,13 +169,21 @@ int main(int argc, char** argv) {
     std::vector<double> repaintMs;
     before = https.requests;
     const long bytesBefore = https.bodyBytes;
-    for (int i = 0; i < 5; ++i) {
+    const auto connectionsBefore = server.counters().connections;
+    const long long repaintCpu0 = threadCpuNs();
+    const double repaintProcess0 = processCpuSeconds();
+    constexpr int kRepaints = 5;
+    for (int i = 0; i < kRepaints; ++i) {
         t0 = Clock::now();
         w.groupWindow->handler()->onPaint(*w.groupWindow);
         repaintMs.push_back(msSince(t0));
     }
-    const long repaintRequests = (https.requests - before) / 5;
-    const long repaintBytes = (https.bodyBytes - bytesBefore) / 5;
+    const double repaintCpuMs = static_cast<double>(threadCpuNs() - repaintCpu0) / 1e6 / kRepaints;
+    const double repaintProcessMs = (processCpuSeconds() - repaintProcess0) * 1e3 / kRepaints;
+    const long repaintRequests = (https.requests - before) / kRepaints;
+    const long repaintBytes = (https.bodyBytes - bytesBefore) / kRepaints;
+    const double repaintConnections =
+        static_cast<double>(server.counters().connections - connectionsBefore) / kRepaints;
 
     std::printf("window          opening (ms)   design\n");
     std::printf("group list      %8.0f       ~800\n", groupOpenMs);
@@ -188,6 +197,10 @@ int main(int argc, char** argv) {
                 "%ld body bytes\n",
                 median(repaintMs), *std::min_element(repaintMs.begin(), repaintMs.end()),
                 *std::max_element(repaintMs.begin(), repaintMs.end()), repaintRequests, repaintBytes);
+    std::printf("  per repaint: %.1f new TCP connections, UI thread CPU %.0f ms (%.3f ms per picture), whole "
+                "process %.0f ms (server included)\n",
+                repaintConnections, repaintCpuMs,
+                repaintRequests > 0 ? repaintCpuMs / static_cast<double>(repaintRequests) : 0.0, repaintProcessMs);
 
     // Steady state: the group list open, one row per second, nothing else on the UI thread. The
     // loop's first turn paints the whole window once (the opening's invalidation); that paint is
@@ -213,6 +226,10 @@ int main(int argc, char** argv) {
                 "included), %ld requests (%.1f per second)\n",
                 wallMs / 1000, static_cast<double>(cpuNs) / 1e6, static_cast<double>(cpuNs) / 1e4 / wallMs,
                 processS * 1e5 / wallMs, https.requests - before, (https.requests - before) * 1000.0 / wallMs);
+    const auto total = server.counters();
+    std::printf("whole run: %llu requests over %llu TCP connections (%.1f requests per connection)\n",
+                static_cast<unsigned long long>(total.requests), static_cast<unsigned long long>(total.connections),
+                total.connections > 0 ? static_cast<double>(total.requests) / static_cast<double>(total.connections) : 0.0);
     if (w.groupWindow != nullptr) ui->destroyWindow(w.groupWindow);
     ui->destroyWindow(main);
     return 0;

@@ -2,9 +2,19 @@
 // handle, so that the caller can pull the body in chunks as it arrives: the write callback
 // keeps one chunk and pauses the transfer until the caller has read it. Nothing of the body is
 // stored here beyond that chunk.
+//
+// Connections outlive their requests: the requests a thread makes share one connection cache
+// (and TLS sessions and name lookups), so a run of requests to the same host costs one TCP and
+// TLS handshake instead of one each. The root, connection and request handles of the seam stay
+// as they are; closing a connection handle only ends the caller's use of it. A connection the
+// server has closed meanwhile is noticed before it is used, or, when the server closes it just
+// as a request goes out, the request is sent once more on a fresh one; certificates are
+// verified on every new connection. Redirects are followed to https only, at most 10.
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <cctype>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -68,11 +78,28 @@ struct RequestObject final : HttpsObject {
     std::vector<unsigned char> chunk;
     std::size_t chunkRead = 0;
     bool paused = false;
+    // Closing before the end of the body: what still comes is dropped (see finishQuietly).
+    bool discard = false;
+    std::size_t discarded = 0;
+
+    // The response whose headers are arriving: a redirect that will be followed has a 3xx
+    // status and a Location header; only the final response counts.
+    bool locationSeen = false;
 
     std::size_t chunkLeft() const { return chunk.size() - chunkRead; }
 };
 
 thread_local unsigned long tlsLastError = 0;
+
+// Redirects as the platform's request library follows them by default: a bounded number, and
+// never from https to a weaker scheme (the only scheme allowed is https).
+constexpr long kMaxRedirects = 10;
+
+// A reply whose body the caller did not read to its end (an error page, the reply of a POST):
+// the rest is read and dropped when it is short and comes at once, so that its connection can
+// serve the next request; otherwise the connection is closed with the request.
+constexpr std::size_t kDrainBytes = 64 * 1024;
+constexpr int kDrainMs = 100;
 
 std::mutex caMutex;
 std::string caOverride;
@@ -89,9 +116,50 @@ void globalInit() {
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
+// What the requests of one thread share: the open connections, the TLS sessions and the name
+// lookups. Handles are used only by the thread that made them, so the share needs no lock.
+class ThreadShare {
+public:
+    ThreadShare() {
+        globalInit();
+        share_ = curl_share_init();
+        if (share_ == nullptr) return;
+        curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_CONNECT);
+        curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
+        curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
+    }
+    ~ThreadShare() {
+        if (share_ != nullptr) curl_share_cleanup(share_);  // closes the connections left
+    }
+    ThreadShare(const ThreadShare&) = delete;
+    ThreadShare& operator=(const ThreadShare&) = delete;
+    CURLSH* get() const { return share_; }
+
+private:
+    CURLSH* share_ = nullptr;
+};
+
+CURLSH* threadShare() {
+    thread_local ThreadShare share;
+    return share.get();
+}
+
+bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(text[i])) != std::tolower(static_cast<unsigned char>(prefix[i])))
+            return false;
+    }
+    return true;
+}
+
 size_t onBody(char* data, size_t size, size_t count, void* user) {
     auto* r = static_cast<RequestObject*>(user);
     const size_t n = size * count;
+    if (r->discard) {
+        r->discarded += n;
+        return n;
+    }
     if (r->chunkLeft() > 0) {
         r->paused = true;
         return CURL_WRITEFUNC_PAUSE;
@@ -104,10 +172,18 @@ size_t onBody(char* data, size_t size, size_t count, void* user) {
 size_t onHeader(char* data, size_t size, size_t count, void* user) {
     auto* r = static_cast<RequestObject*>(user);
     const size_t n = size * count;
-    if ((n == 2 && data[0] == '\r' && data[1] == '\n') || (n == 1 && data[0] == '\n')) {
+    const std::string_view line(data, n);
+    if (startsWithIgnoringCase(line, "HTTP/")) {
+        r->locationSeen = false;  // a new response's status line
+    } else if (startsWithIgnoringCase(line, "Location:")) {
+        r->locationSeen = true;
+    } else if (line == "\r\n" || line == "\n") {
         long code = 0;
         curl_easy_getinfo(r->easy, CURLINFO_RESPONSE_CODE, &code);
-        if (code >= 200) r->headersDone = true;  // 1xx replies are followed by the real one
+        // 1xx replies are followed by the real one, and so is a redirect (or the transfer
+        // fails: a refused scheme, too many redirects).
+        const bool redirected = code >= 300 && code < 400 && r->locationSeen;
+        if (code >= 200 && !redirected) r->headersDone = true;
     }
     return n;
 }
@@ -118,6 +194,15 @@ size_t onUpload(char* buffer, size_t size, size_t count, void* user) {
     if (n > 0) std::memcpy(buffer, r->body + r->bodySent, n);
     r->bodySent += n;
     return n;
+}
+
+// A request sent again (on a fresh connection after the server closed the one it went out
+// on, or to a redirect's target) starts its body again.
+int onSeek(void* user, curl_off_t offset, int origin) {
+    auto* r = static_cast<RequestObject*>(user);
+    if (origin != SEEK_SET || offset < 0 || static_cast<std::size_t>(offset) > r->bodyLength) return CURL_SEEKFUNC_FAIL;
+    r->bodySent = static_cast<std::size_t>(offset);
+    return CURL_SEEKFUNC_OK;
 }
 
 int onConnected(void* user, char*, char*, int, int) {
@@ -152,6 +237,30 @@ bool drive(RequestObject& r, Ready ready) {
     return true;
 }
 
+// Reads and drops the rest of a reply that the caller stops reading (see kDrainBytes).
+void finishQuietly(RequestObject& r) {
+    if (!r.started || !r.headersDone || r.done) return;
+    r.discard = true;
+    r.chunk.clear();
+    r.chunkRead = 0;
+    if (r.paused) {
+        r.paused = false;
+        curl_easy_pause(r.easy, CURLPAUSE_CONT);
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kDrainMs);
+    while (!r.done && r.discarded <= kDrainBytes) {
+        int running = 0;
+        if (curl_multi_perform(r.multi, &running) != CURLM_OK) return;
+        int queued = 0;
+        while (CURLMsg* m = curl_multi_info_read(r.multi, &queued)) {
+            if (m->msg == CURLMSG_DONE) r.done = true;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (r.done || left.count() <= 0) return;
+        curl_multi_poll(r.multi, nullptr, 0, static_cast<int>(left.count()), nullptr);
+    }
+}
+
 RequestObject* asRequest(HttpsHandle h) {
     return (h != nullptr && h->kind == HttpsKind::Request) ? static_cast<RequestObject*>(h) : nullptr;
 }
@@ -179,7 +288,16 @@ bool configure(RequestObject& r, const ConnectionObject& c, std::string_view ver
     curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, 60L);
     curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, 30L);
-    curl_easy_setopt(e, CURLOPT_FORBID_REUSE, 1L);
+    curl_easy_setopt(e, CURLOPT_SHARE, threadShare());
+#if LIBCURL_VERSION_NUM >= 0x075500
+    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "https");
+    curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "https");
+#else
+    curl_easy_setopt(e, CURLOPT_PROTOCOLS, static_cast<long>(CURLPROTO_HTTPS));
+    curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS, static_cast<long>(CURLPROTO_HTTPS));
+#endif
+    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(e, CURLOPT_MAXREDIRS, kMaxRedirects);
     curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, onBody);
     curl_easy_setopt(e, CURLOPT_WRITEDATA, &r);
     curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, onHeader);
@@ -250,6 +368,8 @@ public:
         if (r->post) {
             curl_easy_setopt(r->easy, CURLOPT_READFUNCTION, onUpload);
             curl_easy_setopt(r->easy, CURLOPT_READDATA, r);
+            curl_easy_setopt(r->easy, CURLOPT_SEEKFUNCTION, onSeek);
+            curl_easy_setopt(r->easy, CURLOPT_SEEKDATA, r);
             curl_easy_setopt(r->easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(r->bodyLength));
         }
         if (curl_multi_add_handle(r->multi, r->easy) != CURLM_OK) {
@@ -317,7 +437,10 @@ public:
         return true;
     }
 
-    void close(HttpsHandle handle) override { delete handle; }
+    void close(HttpsHandle handle) override {
+        if (RequestObject* r = asRequest(handle)) finishQuietly(*r);
+        delete handle;
+    }
 
     unsigned long lastError() override { return tlsLastError; }
 

@@ -105,7 +105,9 @@ void onSource(pa_context*, const pa_source_info* i, int eol, void* user) {
         return;
     }
     if (q.captureOnly && i->monitor_of_sink != PA_INVALID_INDEX) return;
-    keep(q, describe(i->name, i->description, i->proplist, i->volume));
+    DeviceInfo d = describe(i->name, i->description, i->proplist, i->volume);
+    d.monitor = i->monitor_of_sink != PA_INVALID_INDEX;
+    keep(q, std::move(d));
 }
 
 void onSink(pa_context*, const pa_sink_info* i, int eol, void* user) {

@@ -58,6 +58,7 @@ struct DeviceInfo {
     std::string iconName;     // device.icon_name, may be empty
     int channels = 0;
     pa_volume_t volume = 0;   // average over the channels
+    bool monitor = false;     // a source that is the monitor of a sink
 };
 
 // The sources that are not monitors of a sink, in the server's order. False on failure. Lock held.

@@ -2,6 +2,12 @@
 // not monitors of a sink, so a device number and an endpoint index name the same source. The
 // friendly name is the description; the icon location is "<device.icon_name>,0" (a themed
 // icon name where a resource file would be), empty when the device has no icon name.
+//
+// The default input follows the same rule as the list: a monitor is no input device. When the
+// server's default source is a monitor (a machine without a microphone), there is no default
+// input, as a system without a capture device has no default capture endpoint: the query
+// fails, and so do the input's volume read and write, rather than offer a device that no list
+// holds (the parameters window would otherwise warn on every paint that it cannot find it).
 #include <cmath>
 
 #include "platform/audio_endpoints.h"
@@ -19,8 +25,10 @@ const char* defaultName(EndpointFlow flow) {
     return flow == EndpointFlow::Capture ? "@DEFAULT_SOURCE@" : "@DEFAULT_SINK@";
 }
 
+// A monitor is never taken for an input.
 bool readDevice(pa_context* c, EndpointFlow flow, const char* name, DeviceInfo& d) {
-    return flow == EndpointFlow::Capture ? pulse::sourceByName(c, name, d) : pulse::sinkByName(c, name, d);
+    if (flow == EndpointFlow::Render) return pulse::sinkByName(c, name, d);
+    return pulse::sourceByName(c, name, d) && !d.monitor;
 }
 
 EndpointInfo toEndpoint(const DeviceInfo& d) {

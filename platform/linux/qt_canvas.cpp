@@ -6,6 +6,7 @@
 #include <QString>
 #include <algorithm>
 #include <cmath>
+#include <list>
 #include <map>
 #include <string>
 #include <mutex>
@@ -184,30 +185,70 @@ struct TextMemo {
     QImage before, after;
 };
 
+// Bounded by the bytes it holds, the least recently used first out. Texts that never come back
+// (the countdown draws a new one every second) would otherwise fill it: at 512 entries of about
+// 10 kB it took 5 MB of the heap that the program kept for good, and emptying it at once threw
+// away the texts that are drawn again and again (lamps, knobs, ticker) with them.
 class TextMemos {
 public:
     std::optional<TextMemo> find(const TextKey& k) {
         std::lock_guard<std::mutex> hold(lock_);
         auto it = memos_.find(k);
         if (it == memos_.end()) return std::nullopt;
-        return it->second;  // the images are shared, not copied
+        order_.splice(order_.end(), order_, it->second.position);
+        return it->second.memo;  // the images are shared, not copied
     }
     void keep(TextKey k, TextMemo m) {
         std::lock_guard<std::mutex> hold(lock_);
-        if (memos_.size() >= kMax) memos_.clear();  // changing texts (the countdown) come and go
-        memos_.insert_or_assign(std::move(k), std::move(m));
+        const std::size_t size = bytesOf(k, m);
+        if (size > kBudgetBytes) return;
+        if (auto old = memos_.find(k); old != memos_.end()) forget(old);
+        auto [it, added] = memos_.emplace(std::move(k), Entry{std::move(m), {}, size});
+        it->second.position = order_.insert(order_.end(), it);
+        bytes_ += size;
+        while (bytes_ > kBudgetBytes) forget(order_.front());
+    }
+    std::size_t bytes() {
+        std::lock_guard<std::mutex> hold(lock_);
+        return bytes_;
     }
 
 private:
-    static constexpr std::size_t kMax = 512;
+    struct Entry;
+    using Map = std::map<TextKey, Entry>;
+    struct Entry {
+        TextMemo memo;
+        std::list<Map::iterator>::iterator position;
+        std::size_t bytes = 0;
+    };
+    static std::size_t bytesOf(const TextKey& k, const TextMemo& m) {
+        return static_cast<std::size_t>(m.before.sizeInBytes() + m.after.sizeInBytes()) + k.text.size() +
+               k.family.size() + sizeof(TextKey) + sizeof(Entry) + kNodeBytes;
+    }
+    void forget(Map::iterator it) {
+        bytes_ -= it->second.bytes;
+        order_.erase(it->second.position);
+        memos_.erase(it);
+    }
+
+    static constexpr std::size_t kBudgetBytes = 512 * 1024;  // some fifty texts of a panel
+    static constexpr std::size_t kNodeBytes = 128;           // the map's and the list's nodes
     std::mutex lock_;
-    std::map<TextKey, TextMemo> memos_;
+    Map memos_;
+    std::list<Map::iterator> order_;  // least recently used first
+    std::size_t bytes_ = 0;
 };
 
 TextMemos& textMemos() {
     static TextMemos memos;
     return memos;
 }
+
+}  // namespace
+
+std::size_t textMemoBytes() { return textMemos().bytes(); }
+
+namespace {
 
 TextKey textKey(std::string_view utf8, const Font& f, Colour fg, Colour bg) {
     return TextKey{std::string(utf8), std::string(f.family), f.height, f.weight, fg, bg};

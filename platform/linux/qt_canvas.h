@@ -70,6 +70,10 @@ private:
     QPainter painter_;
 };
 
+// The bytes that the remembered drawings of opaque texts take (they are bounded; for tests and
+// measurements).
+std::size_t textMemoBytes();
+
 // The Qt font for a seam font: a positive height is the cell, a negative one the pixel size.
 QFont toQFont(const Font& f);
 QColor toQColor(Colour c);

@@ -38,8 +38,9 @@ public:
     void invalidate() override;
     Rect screenRect() const override;
     Rect workArea() const override;
-    int clientWidth() const override { return width_; }
-    int clientHeight() const override { return height_; }
+    // What the scroll bars leave of the surface, as a window's client area shrinks beside them.
+    int clientWidth() const override { return width_ - scrollBarRight_.load(); }
+    int clientHeight() const override { return height_ - scrollBarBottom_.load(); }
     void move(int x, int y) override;
     void show() override;
     void setEnabled(bool enabled) override;
@@ -83,6 +84,8 @@ private:
     QMenuBar* menuBar_ = nullptr;
     std::vector<QWidget*> controls_;
     std::vector<QWidget*> scrollBars_;
+    std::atomic<int> scrollBarRight_{0};   // the vertical bar's width, 0 without it
+    std::atomic<int> scrollBarBottom_{0};  // the horizontal bar's height
     std::vector<QEventLoop*> localLoops_;
     bool alive_ = true;
     bool destroying_ = false;

@@ -363,6 +363,8 @@ void QtWindow::setScrollRanges(int horizontalMax, int verticalMax) {
         for (QWidget* w : scrollBars_) delete w;
         scrollBars_.clear();
         const int thick = 16;
+        scrollBarRight_.store(verticalMax > 0 ? thick : 0);
+        scrollBarBottom_.store(horizontalMax > 0 ? thick : 0);
         if (verticalMax > 0) {
             auto* bar = new QScrollBar(Qt::Vertical, surface_);
             bar->setRange(0, verticalMax);
@@ -435,6 +437,8 @@ void QtWindow::teardown() {
     localLoops_.clear();
     controls_.clear();
     scrollBars_.clear();
+    scrollBarRight_.store(0);
+    scrollBarBottom_.store(0);
     if (top_) {
         // Boxes and dialogs the window owns end with it (their waiting callers return), as
         // owned windows do; the widget itself goes once the event loop is back.

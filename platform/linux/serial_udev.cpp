@@ -16,6 +16,7 @@
 #include <string>
 
 #include "platform/linux/serial_termios.h"
+#include "platform/linux/user_scope.h"
 #include "platform/serial.h"
 
 namespace orvane::platform {
@@ -29,14 +30,18 @@ std::string upper(const char* s) {
 }
 
 // The lab's simulated adapters: a file of lines "hardware identifier<TAB>port name", read at
-// every search so that the lab can plug and unplug. Only the lab sets the variable.
+// every search so that the lab can plug and unplug. Only the lab sets the variable. A port is
+// opened as "/dev/" + its name, so a name that would leave /dev ("../home/x", "/etc/x") or
+// reach into another of its folders is left out.
 bool labPorts(const char* file, std::vector<SerialPortEntry>& out) {
     std::ifstream in(file);
     std::string line;
     while (std::getline(in, line)) {
         const auto tab = line.find('\t');
         if (tab == std::string::npos) continue;
-        out.push_back({line.substr(0, tab), line.substr(tab + 1)});
+        std::string name = line.substr(tab + 1);
+        if (!linux_user::isDevicePortName(name)) continue;
+        out.push_back({line.substr(0, tab), std::move(name)});
     }
     return true;
 }

@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/linux/user_scope.h"
 #include "platform/program_folders.h"
 #include "platform/system.h"
 
@@ -29,16 +30,19 @@ namespace orvane::platform {
 
 namespace {
 
-std::string runtimeFolder() {
-    const char* dir = std::getenv("XDG_RUNTIME_DIR");
-    if (dir && *dir) return dir;
-    return "/tmp";
-}
+// The user's own folder: $XDG_RUNTIME_DIR when it is private to the user, else
+// /tmp/orvane-<uid> (0700, checked to be ours). Never a folder other users share, so another
+// user's lock of the same name is never seen, nor can one be planted for us. Empty when there
+// is no such folder.
+std::string userFolder() { return linux_user::privateFolder(std::getenv("XDG_RUNTIME_DIR"), ::getuid()); }
 
+// Empty when the user has no private folder.
 std::string lockPath(const std::string& name) {
+    const std::string folder = userFolder();
+    if (folder.empty()) return {};
     std::string safe;
     for (char c : name) safe.push_back((c == '/' || c == '\0') ? '_' : c);
-    return runtimeFolder() + "/orvane-mutex-" + safe + ".lock";
+    return folder + "/orvane-mutex-" + safe + ".lock";
 }
 
 // Starts a program detached from this one: the child double-forks away so that nothing is
@@ -60,21 +64,6 @@ bool spawnDetached(const std::vector<std::string>& args) {
         waitpid(pid, &status, 0);
     }).detach();
     return true;
-}
-
-bool sameNameIgnoringCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-    }
-    return true;
-}
-
-// A real folder (not a link) owned by `uid` that nobody else may enter.
-bool privateFolder(const std::string& path, uid_t uid) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) return false;
-    return S_ISDIR(st.st_mode) && st.st_uid == uid && (st.st_mode & 077) == 0;
 }
 
 bool fileExists(const std::string& path) {
@@ -122,7 +111,9 @@ public:
     MutexResult createNamedMutex(const std::string& name) override {
         std::lock_guard<std::mutex> guard(lock_);
         if (held_.count(name)) return MutexResult::AlreadyExists;
-        int fd = ::open(lockPath(name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        const std::string path = lockPath(name);
+        if (path.empty()) return MutexResult::Failed;
+        int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (fd < 0) return MutexResult::Failed;
         // The lock lives as long as the descriptor, so it is released when the process dies.
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -139,7 +130,9 @@ public:
             std::lock_guard<std::mutex> guard(lock_);
             if (held_.count(name)) return true;
         }
-        int fd = ::open(lockPath(name).c_str(), O_RDONLY | O_CLOEXEC);
+        const std::string path = lockPath(name);
+        if (path.empty()) return false;
+        int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
         if (fd < 0) return false;
         bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
         ::close(fd);
@@ -164,24 +157,9 @@ public:
         return true;
     }
 
+    // Only this user's processes: another user's Parlo is theirs to stop.
     bool isProcessRunning(const std::string& name) override {
-        DIR* proc = ::opendir("/proc");
-        if (!proc) return false;
-        bool found = false;
-        while (dirent* e = ::readdir(proc)) {
-            if (e->d_name[0] < '0' || e->d_name[0] > '9') continue;
-            std::ifstream comm(std::string("/proc/") + e->d_name + "/comm");
-            std::string line;
-            if (!std::getline(comm, line)) continue;
-            // The kernel keeps 15 characters of the name; case does not count, as on Windows.
-            if (sameNameIgnoringCase(line, name) ||
-                (line.size() == 15 && name.size() > 15 && sameNameIgnoringCase(line, name.substr(0, 15)))) {
-                found = true;
-                break;
-            }
-        }
-        ::closedir(proc);
-        return found;
+        return linux_user::ownProcessRunning("/proc", name, ::getuid());
     }
 
     bool startProgram(const std::string& path) override {
@@ -200,13 +178,7 @@ public:
     // Per user: $XDG_RUNTIME_DIR when it is a folder of ours, else /tmp/orvane-<uid> made
     // 0700 and checked to be our own real folder (not a link someone else put there). Empty
     // when neither can be had.
-    std::string temporaryFolder() override {
-        const uid_t uid = ::getuid();
-        if (const char* x = std::getenv("XDG_RUNTIME_DIR"); x && *x == '/' && privateFolder(x, uid)) return x;
-        std::string own = "/tmp/orvane-" + std::to_string(uid);
-        ::mkdir(own.c_str(), 0700);
-        return privateFolder(own, uid) ? own : std::string();
-    }
+    std::string temporaryFolder() override { return userFolder(); }
 
     // $XDG_DATA_HOME when absolute, else ~/.local/share: an existing folder of our own.
     std::string localDataFolder() override {

@@ -13,7 +13,7 @@ orvane_library(orvane_platform_ui
 
 orvane_library(orvane_platform_system
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/system_linux.cpp ${PROJECT_SOURCE_DIR}/platform/program_folders.cpp
-  DEPS orvane_base Threads::Threads)
+  DEPS orvane_base orvane_platform_base Threads::Threads)
 # The programs find their files from their own location: in an installed tree the data folder
 # and Parlo's folder relative to the programs' folder (bin/), in the build tree beside them
 # (build/run and build/run/Orvane). ORVANE_PROGRAMS_DIR, when set, is Parlo's folder instead.

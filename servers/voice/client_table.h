@@ -30,6 +30,8 @@ struct Client {
     std::uint8_t outSequence = 1;  // next sequence byte of the voice sent to this client
     std::uint8_t echoToken = 0;    // the echo byte of the voice sent to it; 0 when none is free
     std::uint32_t rostersSent = 0; // roster replies sent to its control socket
+    std::uint64_t audioRelayed = 0;  // its audio datagrams relayed to the channel (no duplicate)
+    std::uint64_t voiceSent = 0;     // voice datagrams relayed to it
 };
 
 class ClientTable {

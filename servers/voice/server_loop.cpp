@@ -90,6 +90,7 @@ public:
             if (n < 0) {
                 if (errno == EINTR) continue;
                 ++done;  // skip the datagram that failed (e.g. an unreachable listener)
+                ++failed_;
                 continue;
             }
             done += n;
@@ -97,7 +98,10 @@ public:
         pending_ = 0;
     }
 
+    std::uint64_t failedSends() const override { return failed_; }
+
 private:
+    std::uint64_t failed_ = 0;
     int pending_ = 0;
     int pendingChannel_ = 0;
     mmsghdr messages_[kSendBatch] = {};
@@ -126,7 +130,8 @@ struct ServerLoop::State {
     iovec pieces[kBatch] = {};
     sockaddr_in from[kBatch] = {};
     char orderText[512] = {};
-    char orderReply[4096] = {};
+    // Room for the longest answer: "clients" with every seat of the table taken.
+    char orderReply[kMaxClients * 160] = {};
 
     void drainUdp(int fd, int channel, bool control);
     void serveOperator();
@@ -332,7 +337,7 @@ int sendOperatorOrder(const char* path, const char* text) {
         return 1;
     }
     pollfd p{fd, POLLIN, 0};
-    char reply[4096];
+    static char reply[kMaxClients * 160];
     int result = 1;
     if (::poll(&p, 1, 3000) == 1) {
         ssize_t n = ::recv(fd, reply, sizeof reply - 1, 0);

@@ -123,6 +123,7 @@ void VoiceServerCore::relayAudio(int index, const std::uint8_t* payload) {
         int r = clients_.member(channel, k);
         if (r == index) continue;
         Client& listener = clients_.at(r);
+        ++listener.voiceSent;
         f.sequence = listener.outSequence;
         f.echo = listener.echoToken;
         listener.outSequence = nextSequence(listener.outSequence);
@@ -132,6 +133,7 @@ void VoiceServerCore::relayAudio(int index, const std::uint8_t* payload) {
         ++sent;
     }
     out_.flush();
+    ++clients_.at(index).audioRelayed;
     stats_.voiceOut += sent;
     load_.count(sent);
 }
@@ -303,9 +305,10 @@ private:
 
 std::size_t VoiceServerCore::writeStatus(char* out, std::size_t capacity) const {
     BoundedText t(out, capacity);
-    t.put("clients %d load %u (%u/s) in %llu voice-out %llu control-out %llu\n", clients_.count(), load_.code(),
-          load_.lastRate(), static_cast<unsigned long long>(stats_.datagramsIn),
-          static_cast<unsigned long long>(stats_.voiceOut), static_cast<unsigned long long>(stats_.controlOut));
+    t.put("clients %d load %u (%u/s) in %llu voice-out %llu control-out %llu send-failed %llu\n", clients_.count(),
+          load_.code(), load_.lastRate(), static_cast<unsigned long long>(stats_.datagramsIn),
+          static_cast<unsigned long long>(stats_.voiceOut), static_cast<unsigned long long>(stats_.controlOut),
+          static_cast<unsigned long long>(out_.failedSends()));
     for (int ch = 0; ch < kServerChannels; ++ch) {
         if (clients_.memberCount(ch) == 0) continue;
         t.put("channel %d:", ch);
@@ -329,8 +332,9 @@ std::size_t VoiceServerCore::writeClients(char* out, std::size_t capacity) const
                 formatEndpoint(c.control, control, sizeof control);
             else
                 std::snprintf(control, sizeof control, "-");
-            t.put("account %d channel %d voice %s control %s rosters %u%s\n", c.account, ch, voice, control,
-                  c.rostersSent, c.talking ? " talking" : "");
+            t.put("account %d channel %d voice %s control %s rosters %u audio-in %llu voice-out %llu%s\n", c.account,
+                  ch, voice, control, c.rostersSent, static_cast<unsigned long long>(c.audioRelayed),
+                  static_cast<unsigned long long>(c.voiceSent), c.talking ? " talking" : "");
         }
     }
     return t.used();

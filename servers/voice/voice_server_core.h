@@ -37,6 +37,8 @@ public:
     virtual void sendControl(int channel, const Endpoint& to, const std::uint8_t* data,
                              std::size_t length) = 0;
     virtual void flush() {}
+    // Datagrams the system refused to send so far (none where nothing can fail).
+    virtual std::uint64_t failedSends() const { return 0; }
 };
 
 class ServerLog {

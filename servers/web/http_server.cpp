@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
@@ -17,6 +18,8 @@ struct WebServer::Impl {
     Store* store = nullptr;
     ServerOptions options;
     MHD_Daemon* daemon = nullptr;
+    std::atomic<std::uint64_t> connections{0};
+    std::atomic<std::uint64_t> requests{0};
 };
 
 namespace {
@@ -35,10 +38,16 @@ struct RequestContext {
 // read and dropped. A longer body still fails their exact-size check the same way.
 constexpr std::size_t kSmallBodyKept = 1024;
 
-void* onUri(void*, const char* uri, MHD_Connection*) {
+void* onUri(void* cls, const char* uri, MHD_Connection*) {
+    static_cast<WebServer::Impl*>(cls)->requests.fetch_add(1, std::memory_order_relaxed);
     auto* ctx = new RequestContext;
     ctx->target = uri != nullptr ? uri : "";
     return ctx;
+}
+
+void onConnection(void* cls, MHD_Connection*, void**, MHD_ConnectionNotificationCode code) {
+    if (code == MHD_CONNECTION_NOTIFY_STARTED)
+        static_cast<WebServer::Impl*>(cls)->connections.fetch_add(1, std::memory_order_relaxed);
 }
 
 void onCompleted(void*, MHD_Connection*, void** reqCls, MHD_RequestTerminationCode) {
@@ -160,7 +169,8 @@ bool WebServer::start(const ServerOptions& options, std::string& error) {
         impl_->daemon = MHD_start_daemon(flags, options.port, nullptr, nullptr, &onRequest, impl_.get(),
                                          MHD_OPTION_HTTPS_MEM_KEY, impl_->options.keyPem.c_str(),
                                          MHD_OPTION_HTTPS_MEM_CERT, impl_->options.certPem.c_str(),
-                                         MHD_OPTION_URI_LOG_CALLBACK, &onUri, nullptr,
+                                         MHD_OPTION_URI_LOG_CALLBACK, &onUri, impl_.get(),
+                                         MHD_OPTION_NOTIFY_CONNECTION, &onConnection, impl_.get(),
                                          MHD_OPTION_NOTIFY_COMPLETED, &onCompleted, nullptr,
                                          MHD_OPTION_THREAD_POOL_SIZE, threads,
                                          MHD_OPTION_HTTPS_PRIORITIES, kTlsPriorities,
@@ -179,6 +189,15 @@ bool WebServer::start(const ServerOptions& options, std::string& error) {
     const MHD_DaemonInfo* info = MHD_get_daemon_info(impl_->daemon, MHD_DAEMON_INFO_BIND_PORT);
     port_ = info != nullptr ? info->port : options.port;
     return true;
+}
+
+WebServer::Counters WebServer::counters() const {
+    Counters c;
+    if (impl_) {
+        c.connections = impl_->connections.load(std::memory_order_relaxed);
+        c.requests = impl_->requests.load(std::memory_order_relaxed);
+    }
+    return c;
 }
 
 void WebServer::stop() {

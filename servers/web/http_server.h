@@ -41,6 +41,14 @@ public:
     void stop();
     std::uint16_t port() const { return port_; }
 
+    // Since start: TCP connections accepted (each begins with its own TLS handshake) and
+    // requests received. Zero when not started.
+    struct Counters {
+        std::uint64_t connections = 0;
+        std::uint64_t requests = 0;
+    };
+    Counters counters() const;
+
     struct Impl;
 
 private:

@@ -38,7 +38,9 @@ Serving:
   --idle-timeout S    seconds a silent connection is kept (default 20)
   --log-requests yes  one line per request on standard error: the client's address and port
                       (one connection each), method, target and status
-  Prints "listening on port N" when ready; stops on SIGINT or SIGTERM.
+  Prints "listening on port N" when ready; stops on SIGINT or SIGTERM. SIGUSR1 prints
+  "counters: N connections, M requests" (since the start; each connection is one TLS
+  handshake).
 
 Operator commands (all take --db FILE):
   create-account --machine ID [--number N]
@@ -64,6 +66,8 @@ Operator commands (all take --db FILE):
 
 volatile std::sig_atomic_t stopSignal = 0;
 void onSignal(int) { stopSignal = 1; }
+volatile std::sig_atomic_t countersAsked = 0;
+void onCountersAsked(int) { countersAsked = 1; }
 
 struct Args {
     std::string command = "serve";
@@ -144,12 +148,28 @@ int serve(Store& store, const Args& a) {
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
     std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGUSR1, onCountersAsked);
+    // The signals wait for the loop below (the server's threads, made after this, inherit the
+    // mask), so that none comes between a check and the wait and is missed.
+    sigset_t handled, waiting;
+    sigemptyset(&handled);
+    for (const int s : {SIGINT, SIGTERM, SIGUSR1}) sigaddset(&handled, s);
+    sigprocmask(SIG_BLOCK, &handled, &waiting);
     WebServer server(store);
     std::string error;
     if (!server.start(o, error)) return fail(error);
     std::printf("orvane-web-server: listening on port %u\n", server.port());
     std::fflush(stdout);
-    while (!stopSignal) pause();
+    while (!stopSignal) {
+        sigsuspend(&waiting);
+        if (countersAsked) {
+            countersAsked = 0;
+            const WebServer::Counters c = server.counters();
+            std::printf("orvane-web-server: counters: %llu connections, %llu requests\n",
+                        static_cast<unsigned long long>(c.connections), static_cast<unsigned long long>(c.requests));
+            std::fflush(stdout);
+        }
+    }
     server.stop();
     return 0;
 }

@@ -59,6 +59,13 @@ public:
     LabClient& a() { return clients_[0]; }
     LabClient& b() { return clients_[1]; }
     const std::string& folder() const { return dir_; }
+    // The servers' process ids (-1 when not running), the web server's log, database and the
+    // authority its clients trust.
+    int webServerPid() const { return web_ ? web_->pid() : -1; }
+    int voiceServerPid() const { return voice_ ? voice_->pid() : -1; }
+    std::string webLogPath() const { return dir_ + "/web.log"; }
+    std::string webDatabase() const { return dir_ + "/web.db"; }
+    const std::string& caFile() const { return caFile_; }
     std::string clientLog(const LabClient& c) const;
     std::string serverLog() const;
     // The sound server's streams and the clients' sockets, for failure messages.

@@ -3,6 +3,7 @@
 // every sleep the fake devices play and record exactly as much as that time allows (32 bytes
 // per ms) and scheduled test events fire. The engine under test runs on the test thread, so
 // every run is deterministic.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <deque>
@@ -269,6 +270,7 @@ public:
     }
     int captureDeviceCount() override { return broken ? -1 : static_cast<int>(deviceNames.size()); }
     bool captureDeviceName(int d, std::string& name) override {
+        highestDeviceAsked = std::max(highestDeviceAsked, d);
         if (broken || d < 0 || d >= static_cast<int>(deviceNames.size())) return false;
         name = deviceNames[static_cast<std::size_t>(d)];
         return true;
@@ -292,6 +294,7 @@ public:
     std::vector<platform::EndpointInfo> endpoints;
     platform::EndpointInfo defaultInput, defaultOutput;
     int endpointQueries = 0;
+    int highestDeviceAsked = -1;  // the highest device number whose name was asked for
 };
 
 }  // namespace orvane::test

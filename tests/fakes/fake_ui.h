@@ -310,8 +310,10 @@ public:
         bool locked = false;
         for (const auto& w : windows) locked = locked || w->surfaceLocks > 0;
         boxes.push_back({std::string(text), std::string(caption), icon, owner, locked});
+        if (whileBoxShown) whileBoxShown();
         return 1;
     }
+    std::function<void()> whileBoxShown;  // what happens while a box waits for the user
     void aboutBox(platform::Window*, std::string_view text) override { abouts.emplace_back(text); }
     std::string chooseOpenFile(std::string_view filterName, std::string_view patterns) override {
         chooserFilter = std::string(filterName) + "|" + std::string(patterns);

@@ -122,7 +122,9 @@ bool soundServerClocksSources() {
 
 PulseFixture::~PulseFixture() { stop(); }
 
-bool PulseFixture::start(std::string& error) {
+bool PulseFixture::start(std::string& error) { return start(error, {}); }
+
+bool PulseFixture::start(std::string& error, const std::vector<std::string>& devices) {
     if (running()) return true;
     char pattern[] = "/tmp/orvane-pulse.XXXXXX";
     if (mkdtemp(pattern) == nullptr) {
@@ -132,14 +134,18 @@ bool PulseFixture::start(std::string& error) {
     dir_ = pattern;
 
     const std::string configLog = dir_ + "/config.log";
-    pid_t config = spawn({"bash", kSoundServerScript, "config", dir_,                       //
-                          "null-sink", "nullsink",                                          //
-                          "pipe-sink", kSinkName, sinkFifo(),                               //
-                          "pipe-source", kSourceName, sourceFifo(),                         //
-                          "pipe-source", kHeadsetSourceName, dir_ + "/headset.fifo",        //
-                          "shown-as", "Headset Mic", "audio-headset",                       //
-                          "default-sink", kSinkName, "default-source", kSourceName},
-                         childEnvironment({}), configLog);
+    std::vector<std::string> command = {"bash", kSoundServerScript, "config", dir_};
+    if (devices.empty()) {
+        command.insert(command.end(), {"null-sink", "nullsink",                                   //
+                                       "pipe-sink", kSinkName, sinkFifo(),                        //
+                                       "pipe-source", kSourceName, sourceFifo(),                  //
+                                       "pipe-source", kHeadsetSourceName, dir_ + "/headset.fifo", //
+                                       "shown-as", "Headset Mic", "audio-headset",                //
+                                       "default-sink", kSinkName, "default-source", kSourceName});
+    } else {
+        command.insert(command.end(), devices.begin(), devices.end());
+    }
+    pid_t config = spawn(command, childEnvironment({}), configLog);
     const int configExit = config < 0 ? -1 : waitExit(config);
     const std::string said = readText(configLog);
     if (configExit != 0) {
@@ -150,7 +156,8 @@ bool PulseFixture::start(std::string& error) {
     }
     std::map<std::string, std::string> env = keyValues(said);
     if (env["PULSE_SERVER"] != serverAddress() || env["PULSE_COOKIE"].empty() ||
-        env[std::string("fifo.") + kSinkName] != sinkFifo() || env[std::string("fifo.") + kSourceName] != sourceFifo()) {
+        (devices.empty() && (env[std::string("fifo.") + kSinkName] != sinkFifo() ||
+                             env[std::string("fifo.") + kSourceName] != sourceFifo()))) {
         error = kSoundServerScript + " placed the server elsewhere than this fixture expects: " + said;
         stop();
         return false;

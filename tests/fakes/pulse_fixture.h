@@ -30,6 +30,10 @@ public:
 
     // False with a reason when the server cannot be started (e.g. pulseaudio missing).
     bool start(std::string& error);
+    // The same with other devices, as lab/lib/sound-server.sh takes them ("null-sink", "only",
+    // ...): e.g. a machine whose only source is a sink's monitor. No fifo of this fixture
+    // exists then unless `devices` makes it.
+    bool start(std::string& error, const std::vector<std::string>& devices);
     void stop();
     bool running() const { return pid_ > 0; }
 

@@ -41,6 +41,10 @@ public:
     std::string caFile() const { return (dir_ / "ca" / "ca.pem").string(); }
     const std::filesystem::path& dir() const { return dir_; }  // also holds pictures/, the shared pictures
     webserver::Store& store() { return store_; }                // in this process only
+    // Connections accepted and requests received so far (in this process only; else zeros).
+    webserver::WebServer::Counters counters() const {
+        return server_ ? server_->counters() : webserver::WebServer::Counters{};
+    }
     int pid() const { return pid_; }                            // the program only; -1 otherwise
 
 private:

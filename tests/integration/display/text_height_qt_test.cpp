@@ -2,10 +2,13 @@
 // labels keep their places and a town name stays inside the strip that is cleared under it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <optional>
 #include <string>
 
 #include "platform/canvas.h"
+#include "platform/linux/qt_canvas.h"
 #include "tests/fakes/qt_test_ui.h"
 #include "display/talker_card.h"
 
@@ -129,6 +132,26 @@ TEST(TextHeights, TextDrawnAgainIsPixelForPixelTheFirstDrawing) {
         int top = 0;
         EXPECT_GT(paintedRows(first, top, rgb(255, 255, 255)) + paintedRows(first, top, rgb(20, 255, 71)), 5);
     }
+}
+
+// Opaque text is remembered to be replayed, within a bound: the countdown draws a text it never
+// draws again every second, which must not pile up, and the texts drawn again and again (the
+// caption beside it) keep being replayed from memory rather than shaped anew.
+TEST(TextHeights, RememberedTextsStayWithinTheirBound) {
+    test::testUi();
+    Image img = canvasImage(550, 730);
+    const Font bold{"Arial", 20, 700};
+    std::size_t most = 0;
+    for (int s = 4500; s > 4500 - 1200; --s) {
+        char countdown[16];
+        std::snprintf(countdown, sizeof countdown, "%02d:%02d:%02d", s / 3600, s % 3600 / 60, s % 60);
+        auto c = platform::createImageCanvas(img);
+        c->text(455, 270, countdown, bold, rgb(255, 255, 0), kBackground);
+        c->text(455, 293, "TIME LEFT", Font{"Arial", 14, 700}, rgb(255, 255, 255), kBackground);
+        most = std::max(most, platform::qt::textMemoBytes());
+    }
+    EXPECT_GT(most, 0u);
+    EXPECT_LE(most, 512u * 1024u) << "remembered texts took " << most / 1024 << " kB";
 }
 
 }  // namespace

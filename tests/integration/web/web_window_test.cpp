@@ -2,6 +2,10 @@
 // windows (off-screen), fed by the real web server.
 #include <gtest/gtest.h>
 
+#include <QImage>
+#include <QPixmap>
+#include <QWidget>
+
 #include <cstring>
 
 #include "state/client_state.h"
@@ -11,6 +15,7 @@
 #include "web/account.h"
 #include "display/account_view.h"
 #include "panes/canvas_window.h"
+#include "platform/linux/qt_ui.h"
 #include "web/decoders.h"
 
 namespace orvane::test {
@@ -103,6 +108,59 @@ TEST_F(WebWindowTest, TalkerCardAndSharedPicture) {
     EXPECT_LT((centre >> 8) & 0xFF, 0x20u) << std::hex << centre;
     ui->destroyWindow(canvas);
     EXPECT_FALSE(canvasWindow.isOpen());
+}
+
+// A shared picture larger than the window gets scroll bars, which take their room from the
+// client area as a window's bars do: the picture is fitted into what they leave, whole and of
+// its own shape, instead of being drawn under them.
+TEST_F(WebWindowTest, ScrollBarsShrinkTheSharedPicturesArea) {
+    WebServerFixture server;
+    std::string error;
+    ASSERT_TRUE(server.start(error)) << error;
+    server.trust();
+    static int argc = 1;
+    static char name[] = "web_window_test";
+    static char* argv[] = {name, nullptr};
+    auto ui = platform::createHostUi(argc, argv);
+    ASSERT_NE(ui, nullptr);
+    web->host = server.host();
+    web->port = server.port();
+    web->ui = ui.get();
+    platform::WindowSpec spec;
+    spec.width = 550;
+    spec.height = 730;
+    spec.borderless = true;
+    platform::WindowHandler mainHandler;
+    state.ui.mainWindow = ui->createWindow(spec, &mainHandler);
+
+    constexpr std::uint32_t kBlue = 0x2060E0;
+    ASSERT_TRUE(server.store().setSharedPicture(
+        5, {"big.png", webserver::encodePng(1200, 1000, std::vector<std::uint32_t>(1200 * 1000, kBlue))}));
+    state.channel.channelPort = 30005;
+    panes::CanvasWindow canvasWindow(*web);
+    canvasWindow.toggle();
+    auto* canvas = static_cast<platform::qt::QtWindow*>(canvasWindow.window());
+    ASSERT_NE(canvas, nullptr);
+    canvas->handler()->onPaint(*canvas);
+    canvas->presentNow();
+
+    // What the user sees of the client area, the bars included.
+    const QImage seen = canvas->clientWidget()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    int left = seen.width(), top = seen.height(), right = -1, bottom = -1;
+    for (int y = 0; y < seen.height(); ++y) {
+        for (int x = 0; x < seen.width(); ++x) {
+            if ((seen.pixel(x, y) & 0xFFFFFFu) != kBlue) continue;
+            left = std::min(left, x), right = std::max(right, x);
+            top = std::min(top, y), bottom = std::max(bottom, y);
+        }
+    }
+    EXPECT_EQ(canvas->clientWidth(), seen.width() - 16) << "the vertical bar took no room";
+    EXPECT_EQ(canvas->clientHeight(), seen.height() - 16) << "the horizontal bar took no room";
+    const platform::Rect drawn = panes::fitPicture(canvas->clientWidth(), canvas->clientHeight(), 1200, 1000);
+    EXPECT_EQ(std::vector<int>({left, top, right + 1, bottom + 1}),
+              std::vector<int>({drawn.left, drawn.top, drawn.right, drawn.bottom}))
+        << "the picture is not all in sight";
+    ui->destroyWindow(canvas);
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "audio/endpoint_volume.h"
 #include "base/text.h"
 #include "tests/fakes/fake_audio.h"
@@ -88,14 +90,33 @@ TEST(CaptureDeviceTable, EmptyNamesNeverMatch) {
     EXPECT_FALSE(deviceNamesMatch(u"USB Mac Pro", u"USB Mic"));
 }
 
+// The table has room for 15 entries and the state goes on right after it: a 16th device must be
+// neither asked for nor written anywhere.
 TEST(CaptureDeviceTable, ListsAtMostFifteenDevices) {
-    ClientState s;
-    resetCaptureDeviceTable(s);
-    FakeEndpoints ep;
-    for (int i = 0; i < 20; ++i) ep.deviceNames.push_back("Mic " + std::to_string(i));
-    fillCaptureDeviceTable(s, ep);
-    EXPECT_EQ(s.audio.captureDeviceTable[14].deviceNumber, 14);
-    EXPECT_EQ(u8(s.audio.captureDeviceTable[14].displayName), "Non trouv\u00e9e");
+    for (const int devices : {15, 16, 20}) {
+        ClientState s;
+        resetCaptureDeviceTable(s);
+        // What follows the table in the state, marked so that a write past its end shows.
+        auto* const encoder = reinterpret_cast<OpusEncoder*>(std::uintptr_t{0x5EC0DE});
+        auto* const decoder = reinterpret_cast<OpusDecoder*>(std::uintptr_t{0xDEC0DE});
+        s.audio.opusEncoder = encoder;
+        s.audio.opusDecoder = decoder;
+        s.audio.micVolumeAtStart = 0.625f;
+        s.audio.micVolumeAtStartRead = true;
+        FakeEndpoints ep;
+        for (int i = 0; i < devices; ++i) {
+            ep.deviceNames.push_back("Mic " + std::string(1, static_cast<char>('A' + i)));
+            ep.endpoints.push_back({"id" + std::to_string(i), ep.deviceNames.back() + " (USB)", "usb.dll,1"});
+        }
+        fillCaptureDeviceTable(s, ep);
+        EXPECT_EQ(s.audio.captureDeviceTable[14].deviceNumber, 14) << devices;
+        EXPECT_EQ(u8(s.audio.captureDeviceTable[14].displayName), "Mic O (USB)") << devices;
+        EXPECT_EQ(ep.highestDeviceAsked, 14) << devices << " devices: a device beyond the table was read";
+        EXPECT_EQ(s.audio.opusEncoder, encoder) << devices << " devices: written past the table";
+        EXPECT_EQ(s.audio.opusDecoder, decoder) << devices;
+        EXPECT_EQ(s.audio.micVolumeAtStart, 0.625f) << devices;
+        EXPECT_TRUE(s.audio.micVolumeAtStartRead) << devices;
+    }
 }
 
 TEST(EndpointQueries, CaptureEndpointOutOfRangeLeavesTheDescriptionAlone) {

@@ -200,6 +200,42 @@ TEST_F(Control, SupervisorCodesAndTheirTiming) {
     }
 }
 
+// The server answers every request: two rosters in a roster phase, one answer in a supervisor
+// phase. Whatever has arrived is taken in the cycle, so nothing piles up in the socket (taking
+// one reply a cycle left one more behind every two cycles, and the rosters shown fell minutes
+// behind), and an order that came behind rosters is obeyed at once.
+TEST_F(Control, RepliesNeverPileUp) {
+    state.channel.channelPort = 30002;
+    std::uint8_t supervisor[3];
+    protocol::buildSupervisorReply(supervisor, 0);
+    for (int cycle = 0; cycle < 40; ++cycle) {
+        if (context.phase == protocol::kKindRoster) {
+            const std::uint16_t members[] = {static_cast<std::uint16_t>(100 + cycle)};
+            for (const int channel : {2, state.link.rosterPollIndex.load()}) {
+                std::vector<std::uint8_t> d(5);
+                protocol::buildRosterReply(d.data(), channel, 1, members);
+                reply(d);
+            }
+        } else {
+            reply(std::vector<std::uint8_t>(supervisor, supervisor + 3));
+        }
+        step();
+        EXPECT_EQ(udp.queued(kControl), 0u) << "cycle " << cycle;
+        if (cycle % 2 == 0) EXPECT_EQ(state.channel.channelRoster[2][0], 100 + cycle) << "a stale roster, cycle " << cycle;
+    }
+    // A close order behind two rosters.
+    std::vector<std::uint8_t> d(5);
+    const std::uint16_t one[] = {7};
+    protocol::buildRosterReply(d.data(), 2, 1, one);
+    reply(d);
+    reply(d);
+    protocol::buildSupervisorReply(supervisor, 240);
+    reply(std::vector<std::uint8_t>(supervisor, supervisor + 3));
+    ui.calls.clear();
+    step();
+    EXPECT_EQ(ui.calls, (std::vector<std::string>{std::string("notice:") + kSupervisorClosingText, "destroy"}));
+}
+
 TEST_F(Control, SupervisorTextsAreExact) {
     EXPECT_STREQ(kUpdateRequiredText, "Votre application doit être mise à jour");
     EXPECT_STREQ(kSupervisorCaption, "Info du Superviseur");

@@ -176,6 +176,34 @@ TEST_F(WindowsTest, NetworkGridThreeMembersThenGreen) {
     EXPECT_EQ(ui.find(panes::kNetworkTitle), n);
 }
 
+// The network window follows the user from channel to channel and closes on channel 0, and on
+// no other: at the timer's tick, and at a paint that comes first.
+TEST_F(WindowsTest, NetworkWindowClosesOnChannelZeroAndNoOther) {
+    for (const bool byTick : {true, false}) {
+        state.channel.channelPort = 30003;
+        ASSERT_EQ(panes::toggleNetworkWindow(*w), 1);
+        FakeWindow* n = static_cast<FakeWindow*>(w->networkWindow);
+        ASSERT_NE(n, nullptr);
+        for (int channel = 1; channel <= 10; ++channel) {
+            state.channel.channelPort = 30000 + channel;
+            state.channel.rosterCount[11] = -1;  // as after a channel change
+            ui.tickAll();
+            n->handler()->onPaint(*n);
+            ui.runPosted();
+            EXPECT_FALSE(n->destroyed) << "closed on channel " << channel;
+        }
+        state.channel.channelPort = 30000;
+        if (byTick) {
+            ui.tickAll();
+        } else {
+            n->handler()->onPaint(*n);
+        }
+        ui.runPosted();
+        EXPECT_TRUE(n->destroyed) << (byTick ? "the tick" : "the paint") << " left it open on channel 0";
+        EXPECT_FALSE(w->networkOpen);
+    }
+}
+
 TEST_F(WindowsTest, ParametersClickAreasColourChoiceAndSave) {
     state.identity.accountNumber = 4321;
     endpoints.deviceNames = {"Micro"};

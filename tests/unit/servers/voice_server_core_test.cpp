@@ -365,17 +365,28 @@ TEST_F(VoiceServerCoreTest, IgnoresDatagramsOfNoKnownShapeAndBadChannels) {
 TEST_F(VoiceServerCoreTest, InspectionOrdersDescribeTheChannels) {
     FakeClient a = start(7, 3, 40000);
     FakeClient b = start(8, 3, 40010);
+    FakeClient c = start(9, 3, 40020);
     talk(a);
+    talk(a);
+    const std::uint8_t again = a.seq == 1 ? 255 : a.seq - 1;
+    voicePort(a.channel, a.voice, audio(again, a.account, 0x11));  // a duplicate: not relayed
+    talk(c);
     roster(3, b);
     roster(5, b);
-    char reply[512];
+    char reply[1024];
     core->handleOrder("status", 6, reply, sizeof reply);
-    EXPECT_NE(std::strstr(reply, "clients 2"), nullptr) << reply;
-    EXPECT_NE(std::strstr(reply, "channel 3: 7* 8"), nullptr) << reply;
+    EXPECT_NE(std::strstr(reply, "clients 3"), nullptr) << reply;
+    EXPECT_NE(std::strstr(reply, "channel 3: 7* 8 9*"), nullptr) << reply;
+    EXPECT_NE(std::strstr(reply, "voice-out 6 control-out 2 send-failed 0\n"), nullptr) << reply;
     core->handleOrder("roster 3", 8, reply, sizeof reply);
-    EXPECT_STREQ(reply, "roster 3: 7 8\n");
+    EXPECT_STREQ(reply, "roster 3: 7 8 9\n");
+    // Per client: its audio relayed (duplicates left out) and the voice relayed to it.
     core->handleOrder("clients", 7, reply, sizeof reply);
-    EXPECT_NE(std::strstr(reply, "account 8 channel 3 voice 127.0.0.1:40010 control 127.0.0.1:40011 rosters 2"),
+    EXPECT_NE(std::strstr(reply, "account 7 channel 3 voice 127.0.0.1:40000 control 127.0.0.1:40001 rosters 0 "
+                                 "audio-in 2 voice-out 1 talking\n"),
+              nullptr) << reply;
+    EXPECT_NE(std::strstr(reply, "account 8 channel 3 voice 127.0.0.1:40010 control 127.0.0.1:40011 rosters 2 "
+                                 "audio-in 0 voice-out 3\n"),
               nullptr) << reply;
     core->handleOrder("status", 6, reply, 8);  // a short buffer is cut, not overrun
     EXPECT_EQ(std::strlen(reply), 7u);

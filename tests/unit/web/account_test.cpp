@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/fakes/web_fixture.h"
+#include "web/account_reply.h"
 
 namespace orvane::test {
 namespace {
@@ -106,6 +107,35 @@ TEST_F(AccountTest, StopStatusesEndTheProgram) {
         EXPECT_EQ(state.ui.mainWindow.load(), nullptr);  // later fetches draw on nothing
         ui.boxes.clear();
         ui.destroyCalls.clear();
+        state.ui.mainWindow = main;
+        web->stopRequested = false;
+    }
+}
+
+// The reply buffer still holds an earlier, longer reply: a short reply's message is made of its
+// own bytes only, never of the older ones behind them.
+TEST_F(AccountTest, AShortReplyNeverShowsAnEarlierMessage) {
+    std::string earlier(159, '\0');
+    earlier.replace(98, 29, std::string(29, 'A'));
+    earlier.replace(130, 29, std::string(29, 'B'));
+    https.queue(FakeReply::ok(earlier));
+    fetchAccountResource(*web, 0, web::kAccountRequest);
+    const std::string stop = "Le programme va s'arr\xC3\xAAter\n";
+    const struct {
+        std::size_t length;
+        std::string shown;
+    } cases[] = {{120, stop + std::string(22, 'M')},   // cut inside the first half
+                 {140, stop + std::string(39, 'M')},   // inside the second
+                 {98, stop}};                           // before the message
+    for (const auto& c : cases) {
+        std::string reply = accountReply(web::kAccountStopStatus, "00007");
+        reply.replace(98, 61, std::string(61, 'M'));
+        reply[127] = reply[128] = reply[129] = '\0';  // the gap between the halves
+        https.queue(FakeReply::ok(reply.substr(0, c.length)));
+        ui.boxes.clear();
+        fetchAccountResource(*web, 0, web::kAccountRequest);
+        ASSERT_EQ(ui.boxes.size(), 1u) << c.length;
+        EXPECT_EQ(ui.boxes[0].text, c.shown) << c.length;
         state.ui.mainWindow = main;
         web->stopRequested = false;
     }

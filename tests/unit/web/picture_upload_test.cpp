@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "tests/fakes/web_fixture.h"
 #include "web/colour_save.h"
@@ -74,7 +75,21 @@ TEST_F(UploadTest, ASmallerFileNeverCarriesBytesOfAnEarlierOne) {
 
 TEST_F(UploadTest, RefusalsReturnMinusOneAndSendNothing) {
     choose("huge.png", 10'000'000, 'h');
+    // While the refusal waits for the user, another thread (the serial device thread fetching
+    // its icon) can make its request: the box is not shown under the request lock.
+    bool otherThreadCouldRequest = false;
+    ui.whileBoxShown = [&] {
+        std::thread other([&] {
+            if (web->requestLock.try_lock()) {
+                otherThreadCouldRequest = true;
+                web->requestLock.unlock();
+            }
+        });
+        other.join();
+    };
     EXPECT_EQ(web::uploadSharedPicture(*web, 1), -1);
+    EXPECT_TRUE(otherThreadCouldRequest);
+    ui.whileBoxShown = nullptr;
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].text, "Fichier superieur a la taille maximale du buffer\nMaximum =  10000000 octets");
     EXPECT_EQ(ui.boxes[0].caption, "Avertissement");
