@@ -28,6 +28,7 @@
 #include "tests/fakes/recording_services.h"
 #include "tests/integration/audio/test_signal.h"
 #include "panes/secondary_windows.h"
+#include "tests/fakes/make_host_ui.h"
 
 namespace orvane::test {
 namespace {
@@ -79,10 +80,7 @@ TEST(InputDeviceCapture, TheChosenSourceIsRecordedBitExactAtTheNextPress) {
     PulseFixture sound;
     std::string error;
     ASSERT_TRUE(sound.start(error)) << error;
-    static int argc = 1;
-    static char name[] = "input_device_capture_test";
-    static char* argv[] = {name, nullptr};
-    auto ui = platform::createHostUi(argc, argv);
+    auto ui = test::makeHostUi();
     ASSERT_NE(ui, nullptr);
     auto state = std::make_unique<ClientState>();
     auto web = std::make_unique<web::WebState>(*state, platform::systemHttps());

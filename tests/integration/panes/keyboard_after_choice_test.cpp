@@ -21,6 +21,7 @@
 #include "tests/fakes/recording_services.h"
 #include "web/web_state.h"
 #include "platform/https.h"
+#include "tests/fakes/make_host_ui.h"
 
 namespace orvane::test {
 namespace {
@@ -48,10 +49,7 @@ bool xdotool(const std::string& arguments) { return std::system(("xdotool " + ar
 
 TEST(KeyboardAfterChoice, SpaceTalksAndDigitsChooseOnTheMainWindowAfterAMicrophoneIsChosen) {
     if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "needs an X display (with_virtual_screen.sh)";
-    static int argc = 1;
-    static char name[] = "keyboard_after_choice_test";
-    static char* argv[] = {name, nullptr};
-    auto ui = platform::createHostUi(argc, argv);
+    auto ui = test::makeHostUi();
     ASSERT_NE(ui, nullptr);
     auto state = std::make_unique<ClientState>();
     auto web = std::make_unique<web::WebState>(*state, platform::systemHttps());

@@ -13,6 +13,7 @@
 #include "tests/fakes/web_server_fixture.h"
 #include "web/colour_save.h"
 #include "panes/secondary_windows.h"
+#include "tests/fakes/make_host_ui.h"
 
 namespace orvane::test {
 namespace {
@@ -34,10 +35,7 @@ TEST(WindowsWindowTest, MembersPicturesFromTheServerAndEachWindowsLook) {
     std::string error;
     ASSERT_TRUE(server.start(error)) << error;
     server.trust();
-    static int argc = 1;
-    static char name[] = "windows_window_test";
-    static char* argv[] = {name, nullptr};
-    auto ui = platform::createHostUi(argc, argv);
+    auto ui = test::makeHostUi();
     ASSERT_NE(ui, nullptr);
     ClientState state;
     auto web = std::make_unique<web::WebState>(state, platform::systemHttps());

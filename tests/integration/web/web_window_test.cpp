@@ -17,6 +17,7 @@
 #include "panes/canvas_window.h"
 #include "platform/linux/qt_ui.h"
 #include "web/decoders.h"
+#include "tests/fakes/make_host_ui.h"
 
 namespace orvane::test {
 namespace {
@@ -67,10 +68,7 @@ TEST_F(WebWindowTest, TalkerCardAndSharedPicture) {
     std::string error;
     ASSERT_TRUE(server.start(error)) << error;
     server.trust();
-    static int argc = 1;
-    static char name[] = "web_window_test";
-    static char* argv[] = {name, nullptr};
-    auto ui = platform::createHostUi(argc, argv);
+    auto ui = test::makeHostUi();
     ASSERT_NE(ui, nullptr);
     web->host = server.host();
     web->port = server.port();
@@ -118,10 +116,7 @@ TEST_F(WebWindowTest, ScrollBarsShrinkTheSharedPicturesArea) {
     std::string error;
     ASSERT_TRUE(server.start(error)) << error;
     server.trust();
-    static int argc = 1;
-    static char name[] = "web_window_test";
-    static char* argv[] = {name, nullptr};
-    auto ui = platform::createHostUi(argc, argv);
+    auto ui = test::makeHostUi();
     ASSERT_NE(ui, nullptr);
     web->host = server.host();
     web->port = server.port();

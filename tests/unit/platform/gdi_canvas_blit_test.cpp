@@ -7,15 +7,13 @@
 #include "platform/canvas.h"
 #include "platform/image.h"
 #include "platform/ui.h"
+#include "tests/fakes/make_host_ui.h"
 
 namespace orvane::platform {
 namespace {
 
 TEST(Win32CanvasBlits, StraightAndKeyedCopiesAcrossTheEdges) {
-    int argc = 1;
-    char name[] = "win32_ui_test";
-    char* argv[] = {name, nullptr};
-    std::unique_ptr<Ui> ui = createHostUi(argc, argv);
+    std::unique_ptr<Ui> ui = test::makeHostUi();
     ASSERT_TRUE(ui);
     // A 3 x 3 sprite: black (the key) on its diagonal, a colour of its own elsewhere.
     Image sprite(3, 3);

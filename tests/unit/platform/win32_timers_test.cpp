@@ -6,15 +6,13 @@
 #include <set>
 
 #include "platform/ui.h"
+#include "tests/fakes/make_host_ui.h"
 
 namespace orvane::platform {
 namespace {
 
 TEST(Win32Timers, TimersOfOnePeriodTickAndDieEachOnItsOwn) {
-    int argc = 1;
-    char name[] = "win32_ui_test";
-    char* argv[] = {name, nullptr};
-    std::unique_ptr<Ui> ui = createHostUi(argc, argv);
+    std::unique_ptr<Ui> ui = test::makeHostUi();
     ASSERT_TRUE(ui);
     int a = 0, b = 0, c = 0, slow = 0;
     int ida = 0, idb = 0, idc = 0, idslow = 0;

@@ -15,6 +15,7 @@
 #include "platform/canvas.h"
 #include "platform/image.h"
 #include "platform/ui.h"
+#include "tests/fakes/make_host_ui.h"
 
 namespace orvane::platform {
 namespace {
@@ -76,10 +77,7 @@ TEST(Win32Images, DeviceIconsAreTheNumberedIconsOfTheirFile) {
 }
 
 TEST(Win32Canvas, TransparentBlitLeavesOutExactlyBlack) {
-    int argc = 1;
-    char name[] = "win32_ui_test";
-    char* argv[] = {name, nullptr};
-    std::unique_ptr<Ui> ui = createHostUi(argc, argv);  // fonts and GDI need no more
+    std::unique_ptr<Ui> ui = test::makeHostUi();  // fonts and GDI need no more
     ASSERT_TRUE(ui);
     Image target(3, 2, 0xFFFFFFFFu);
     Image sprite(3, 1);
@@ -100,10 +98,7 @@ TEST(Win32Canvas, TransparentBlitLeavesOutExactlyBlack) {
 }
 
 TEST(Win32UiThread, WorkHandedOverBeforeTheLoopRunsThereAndTimersTickThere) {
-    int argc = 1;
-    char name[] = "win32_ui_test";
-    char* argv[] = {name, nullptr};
-    std::unique_ptr<Ui> ui = createHostUi(argc, argv);
+    std::unique_ptr<Ui> ui = test::makeHostUi();
     ASSERT_TRUE(ui);
     std::atomic<bool> invokedOnUi{false}, ticked{false};
     int ticks = 0;
@@ -128,10 +123,7 @@ TEST(Win32UiThread, WorkHandedOverBeforeTheLoopRunsThereAndTimersTickThere) {
 // Each window gets the class of its kind, whatever its title: a renamed window keeps its class
 // (and with it the main window's icons or the canvas's menu), and a title alone gives none.
 TEST(Win32Windows, TheClassComesFromTheKindNeverFromTheTitle) {
-    int argc = 1;
-    char name[] = "win32_ui_test";
-    char* argv[] = {name, nullptr};
-    std::unique_ptr<Ui> ui = createHostUi(argc, argv);
+    std::unique_ptr<Ui> ui = test::makeHostUi();
     ASSERT_TRUE(ui);
     const struct {
         WindowKind kind;
@@ -170,10 +162,7 @@ TEST(Win32Windows, TheClassComesFromTheKindNeverFromTheTitle) {
 
 // A window's work area is that of its monitor: the screen less the task bars.
 TEST(Win32Windows, AWindowsWorkAreaIsItsMonitorsWorkArea) {
-    int argc = 1;
-    char name[] = "win32_ui_test";
-    char* argv[] = {name, nullptr};
-    std::unique_ptr<Ui> ui = createHostUi(argc, argv);
+    std::unique_ptr<Ui> ui = test::makeHostUi();
     ASSERT_TRUE(ui);
     RECT work{};
     ASSERT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
