@@ -32,24 +32,13 @@ done
 
 WINESERVER=/usr/lib/wine/wineserver64
 [ -x "$WINESERVER" ] || WINESERVER="$(command -v wineserver64 || command -v wineserver || echo /usr/lib/wine/wineserver)"
-if [ -z "${ORVANE_SMOKE_NETNS:-}" ]; then
-  # As root a network namespace of its own; otherwise one inside a user namespace, where the
-  # packet capture is allowed too.
-  for ns in "--net" "--user --map-root-user --net"; do
-    # shellcheck disable=SC2086
-    unshare $ns true 2>/dev/null || continue
-    # The prefix's Wine server makes the programs' sockets: one still running from an earlier
-    # run (the unit tests) would make them outside the private network. It ends on its own.
-    WINEPREFIX="$win/wine" "$WINESERVER" -w 2>/dev/null || true
-    # shellcheck disable=SC2086
-    exec unshare $ns env ORVANE_SMOKE_NETNS=1 bash "$self" "$win" "$lin"
-  done
-fi
-if [ "${ORVANE_SMOKE_NETNS:-}" = 1 ]; then
-  ip link set lo up
-else
-  exec 9>/tmp/orvane-ports.lock
-  flock 9
+if [ -z "${ORVANE_PRIVATE_NET:-}" ]; then
+  # The prefix's Wine server makes the programs' sockets: one still running from an earlier
+  # run (the unit tests) would make them outside the private network. It ends on its own.
+  WINEPREFIX="$win/wine" "$WINESERVER" -w 2>/dev/null || true
+  # shellcheck source=lab/lib/private-net.sh
+  source "$root/lab/lib/private-net.sh"
+  private_net_exec bash "$self" "$win" "$lin"
 fi
 start=$(date +%s)
 

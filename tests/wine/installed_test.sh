@@ -37,17 +37,11 @@ setup=$(ls -t "$win"/OrvaneSetup-*.exe 2>/dev/null | head -n 1)
 version=$(basename "$setup" .exe)
 version=${version#OrvaneSetup-}
 
-if [ -z "${ORVANE_WINE_TEST_NETNS:-}" ]; then
-  for ns in "--net" "--user --map-root-user --net"; do
-    # shellcheck disable=SC2086
-    unshare $ns true 2>/dev/null || continue
-    # shellcheck disable=SC2086
-    exec unshare $ns env ORVANE_WINE_TEST_NETNS=1 bash "$self" "$win" "$lin"
-  done
-  echo "wine-installed: no network namespace can be made; the lab's fixed ports would collide" >&2
-  exit 2
+if [ -z "${ORVANE_PRIVATE_NET:-}" ]; then
+  # shellcheck source=lab/lib/private-net.sh
+  source "$root/lab/lib/private-net.sh"
+  private_net_exec bash "$self" "$win" "$lin"
 fi
-ip link set lo up
 start=$(date +%s)
 # (a name without "orvane": the uninstall check looks for that word in the whole prefix)
 work=$(mktemp -d /tmp/wine-installed-test.XXXXXX)
@@ -198,13 +192,32 @@ talk_through() {
 }
 checks noise "$work/noise-linux.raw" 4 4242
 checks noise "$work/noise-windows.raw" 4 2424
-# heard_well N FED — what client N's speaker played is FED, bit for bit and in order, with
-# only silence put in; on a machine loaded far beyond its cores a full jitter ring may drop a
-# few blocks (at most 6 of 128 here; the figures say how many).
-heard_well() { checks heard "$2" "$LAB/client-$1/heard.raw" 6 >"$work/heard-$1.txt"; }
+# heard_well N FED FROM — what client N's speaker played after its first FROM bytes is FED, bit
+# for bit and in order, with only silence put in; on a machine loaded far beyond its cores a full
+# jitter ring may drop a few blocks (at most 6 of 128 here; the figures say how many).
+heard_well() {
+  tail -c +$(( $3 + 1 )) "$LAB/client-$1/heard.raw" >"$work/heard-$1.raw"
+  checks heard "$2" "$work/heard-$1.raw" 6 >"$work/heard-$1.txt"
+}
+heard_size() { stat -c %s "$LAB/client-$1/heard.raw" 2>/dev/null || echo 0; }
+# hear_through TALKER LISTENER FED — TALKER says FED and LISTENER plays it well. A talk that
+# lost more than that and nothing else (no byte that is not the signal's, none out of order) is
+# said once more: a Wine program's sound output starved by a machine busy far beyond its cores
+# (other test runs beside this one) drops what it could not play in time, a fault of the load
+# and not of the program; a second talk that loses as much fails.
+hear_through() {
+  local from
+  from=$(heard_size "$2")
+  talk_through "$1" "$3"
+  wait_for 15 heard_well "$2" "$3" "$from" && return 0
+  grep -q "other sound" "$work/heard-$2.txt" && return 1
+  echo "wine-installed: client $2 lost sound under load ($(cat "$work/heard-$2.txt")): said once more"
+  from=$(heard_size "$2")
+  talk_through "$1" "$3"
+  wait_for 15 heard_well "$2" "$3" "$from"
+}
 
-talk_through 2 "$work/noise-linux.raw"
-wait_for 15 heard_well 1 "$work/noise-linux.raw" ||
+hear_through 2 1 "$work/noise-linux.raw" ||
   fail "the Windows client did not play what the Linux client said: $(cat "$work/heard-1.txt")"
 step "the Windows client played what the Linux client said: $(cat "$work/heard-1.txt")"
 
@@ -220,8 +233,7 @@ card_drawn() {
 wait_for 10 card_drawn || fail "the talker card is not drawn in the Windows client's window"
 step "talker card of account $account2 with its picture, fetched over WinHTTP and drawn"
 
-talk_through 1 "$work/noise-windows.raw"
-wait_for 15 heard_well 2 "$work/noise-windows.raw" ||
+hear_through 1 2 "$work/noise-windows.raw" ||
   fail "the Linux client did not hear the Windows client: $(cat "$work/heard-2.txt")"
 step "the Linux client heard the Windows client: $(cat "$work/heard-2.txt")"
 
