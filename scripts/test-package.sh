@@ -88,8 +88,9 @@ for unit in orvane-voice-server orvane-web-server; do
   systemd-analyze verify --man=no "/lib/systemd/system/$unit.service" >"$out/verify-$unit.txt" 2>&1 ||
     { echo "test-package: systemd-analyze verify $unit:" >&2; cat "$out/verify-$unit.txt" >&2; run_status=1; }
 done
-unshare --net bash -c 'ip link set lo up && exec bash "$0"/tests/package/installed_run.sh "$0" "$0/build/run" "$1"' \
-  "$root" "$root/$out" || run_status=1
+# The lab's fixed ports in a network namespace of its own (or under the ports lock).
+bash "$root/lab/lib/private-net.sh" bash "$root/tests/package/installed_run.sh" "$root" "$root/build/run" "$root/$out" ||
+  run_status=1
 
 timed purge_seconds remove_packages || { tail -n 20 "$out/purge.log" >&2; exit 1; }
 left=0

@@ -37,7 +37,7 @@ if [ "${ORVANE_SKIP_PIPEWIRE:-0}" != 1 ]; then
   # In a network namespace of its own: the end-to-end tests bind the lab's fixed ports. A test
   # that fails is run once more (and reported): the pipe microphone PipeWire reads on its own
   # clock makes the tests' timing less forgiving on a loaded machine than PulseAudio's.
-  unshare --net bash -c 'ip link set lo up && cd build &&
+  bash lab/lib/private-net.sh bash -c 'cd build &&
     ORVANE_SOUND_SERVER=pipewire exec ctest --output-on-failure -j "$0" --timeout 600 -L audio \
       --repeat until-pass:2' "$jobs" ||
     failed+=("audio tests on PipeWire")

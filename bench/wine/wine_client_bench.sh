@@ -18,10 +18,11 @@ cd "$(dirname "$0")/../.."
 root="$PWD"
 seconds=${1:-30}
 talks=${2:-5}
-if [ -z "${ORVANE_WINE_BENCH_NETNS:-}" ]; then
-  exec unshare --net env ORVANE_WINE_BENCH_NETNS=1 bash "$self" "$seconds" "$talks"
+if [ -z "${ORVANE_PRIVATE_NET:-}" ]; then
+  # shellcheck source=lab/lib/private-net.sh
+  source "$root/lab/lib/private-net.sh"
+  private_net_exec bash "$self" "$seconds" "$talks"
 fi
-ip link set lo up
 work=$(mktemp -d /tmp/wine-client-bench.XXXXXX)
 export ORVANE_LAB_DIR="$work/lab"
 unset DISPLAY WAYLAND_DISPLAY PULSE_SERVER PULSE_COOKIE QT_QPA_PLATFORM
