@@ -20,6 +20,16 @@ namespace {
 using win32::narrow;
 using win32::widen;
 
+// A known folder of the shell (Program Files, the user's local application data); empty when
+// the system has none.
+std::string knownFolder(REFKNOWNFOLDERID id) {
+    PWSTR path = nullptr;
+    std::string out;
+    if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &path))) out = narrow(path);
+    CoTaskMemFree(path);
+    return out;
+}
+
 bool fileExists(const std::wstring& path) {
     DWORD a = GetFileAttributesW(path.c_str());
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) == 0;
@@ -114,13 +124,7 @@ public:
         return true;
     }
 
-    std::string programsFolder() override {
-        PWSTR path = nullptr;
-        std::string out;
-        if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_ProgramFiles, 0, nullptr, &path))) out = narrow(path);
-        CoTaskMemFree(path);
-        return out;
-    }
+    std::string programsFolder() override { return knownFolder(FOLDERID_ProgramFiles); }
 
     // The skin is read from the working folder, where the installer's shortcuts start the program.
     std::string dataFolder() override { return {}; }
@@ -135,13 +139,7 @@ public:
         return narrow(w);
     }
 
-    std::string localDataFolder() override {
-        PWSTR path = nullptr;
-        std::string out;
-        if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &path))) out = narrow(path);
-        CoTaskMemFree(path);
-        return out;
-    }
+    std::string localDataFolder() override { return knownFolder(FOLDERID_LocalAppData); }
 
     bool openUrl(const std::string& url) override {
         // Only web addresses: a text from elsewhere must never start a local program.

@@ -34,6 +34,18 @@ protected:
         return static_cast<std::int32_t>(body.size());
     }
 
+    // The web state fetches from a started, trusted server and draws on a host UI of its own.
+    void serveFrom(WebServerFixture& server, std::unique_ptr<platform::Ui>& ui) {
+        std::string error;
+        ASSERT_TRUE(server.start(error)) << error;
+        server.trust();
+        ui = test::makeHostUi();
+        ASSERT_NE(ui, nullptr);
+        web->host = server.host();
+        web->port = server.port();
+        web->ui = ui.get();
+    }
+
     ClientState state;
     std::unique_ptr<web::WebState> web;
 };
@@ -65,14 +77,8 @@ TEST_F(WebWindowTest, DecodersPngOnlyOrAnyFormatOnBlack) {
 
 TEST_F(WebWindowTest, TalkerCardAndSharedPicture) {
     WebServerFixture server;
-    std::string error;
-    ASSERT_TRUE(server.start(error)) << error;
-    server.trust();
-    auto ui = test::makeHostUi();
-    ASSERT_NE(ui, nullptr);
-    web->host = server.host();
-    web->port = server.port();
-    web->ui = ui.get();
+    std::unique_ptr<platform::Ui> ui;
+    ASSERT_NO_FATAL_FAILURE(serveFrom(server, ui));
     display::MainWindowAccountView view(state, ui.get());
     web->view = &view;
     platform::WindowSpec spec;
@@ -113,14 +119,8 @@ TEST_F(WebWindowTest, TalkerCardAndSharedPicture) {
 // its own shape, instead of being drawn under them.
 TEST_F(WebWindowTest, ScrollBarsShrinkTheSharedPicturesArea) {
     WebServerFixture server;
-    std::string error;
-    ASSERT_TRUE(server.start(error)) << error;
-    server.trust();
-    auto ui = test::makeHostUi();
-    ASSERT_NE(ui, nullptr);
-    web->host = server.host();
-    web->port = server.port();
-    web->ui = ui.get();
+    std::unique_ptr<platform::Ui> ui;
+    ASSERT_NO_FATAL_FAILURE(serveFrom(server, ui));
     platform::WindowSpec spec;
     spec.width = 550;
     spec.height = 730;
