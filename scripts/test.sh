@@ -15,6 +15,9 @@ jobs="${ORVANE_JOBS:-$(nproc)}"
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d /tmp/orvane-xdg.XXXXXX)}"
 chmod 700 "$XDG_RUNTIME_DIR"
 export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
+# Warnings are errors here as in CI (scripts/build.sh turns them on when CI=true): a warning
+# that only CI would refuse is found by the same command on a developer's machine.
+export ORVANE_WERROR="${ORVANE_WERROR:-ON}"
 
 stage() { printf '\n==== %s (%s)\n' "$1" "$(date +%T)"; }
 failed=()

@@ -87,7 +87,9 @@ TEST(LocalUsers, TheLockFolderIsAlwaysPrivateToTheUser) {
     };
     for (const auto& c : runtimeCases) {
         EXPECT_EQ(privateFolder(c.runtimeDir, me, tmp.path()), c.expected) << (c.runtimeDir ? c.runtimeDir : "unset");
-        if (c.expected == own) EXPECT_EQ(modeOf(own), "700");
+        if (c.expected == own) {
+            EXPECT_EQ(modeOf(own), "700");
+        }
     }
     // The same folder seen by another user is not theirs: they get their own, never ours.
     EXPECT_EQ(privateFolder(runtime.c_str(), someoneElse, tmp.path()), "") << "a folder of another user";

@@ -129,7 +129,9 @@ TEST_F(HttpsConnections, RedirectsAreFollowedToHttpsOnlyAndAtMostTen) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(get(c.path), c.result) << c.path;
-        if (c.body != nullptr) EXPECT_EQ(body(), c.body) << c.path;
+        if (c.body != nullptr) {
+            EXPECT_EQ(body(), c.body) << c.path;
+        }
     }
     EXPECT_TRUE(plain.seen().empty()) << "a request went out in the clear";
     EXPECT_TRUE(stranger.seen().empty());

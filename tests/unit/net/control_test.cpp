@@ -221,7 +221,9 @@ TEST_F(Control, RepliesNeverPileUp) {
         }
         step();
         EXPECT_EQ(udp.queued(kControl), 0u) << "cycle " << cycle;
-        if (cycle % 2 == 0) EXPECT_EQ(state.channel.channelRoster[2][0], 100 + cycle) << "a stale roster, cycle " << cycle;
+        if (cycle % 2 == 0) {
+            EXPECT_EQ(state.channel.channelRoster[2][0], 100 + cycle) << "a stale roster, cycle " << cycle;
+        }
     }
     // A close order behind two rosters.
     std::vector<std::uint8_t> d(5);
